@@ -1,0 +1,48 @@
+// The two records of a D88 image: the 688-byte disk header at the start of
+// every disk and the 16-byte header at the start of every sector record.
+//
+// An image file is a chain of disks laid end to end; each disk is its header
+// followed by its tracks, and each track is a chain of sector records (header
+// followed at once by the sector's data).
+#ifndef D88_D88_FORMAT_H
+#define D88_D88_FORMAT_H
+
+#include <cstdint>
+
+// At most this many disks of one image file are visited.
+constexpr int32_t MaxDisks = 64;
+// Entries in a disk's track offset table; a track index is 0..TrackCount-1.
+constexpr int32_t TrackCount = 164;
+
+struct DiskHeader {
+  static constexpr int32_t Size = 0x2B0;
+  static constexpr int32_t NameOffset = 0x00;
+  static constexpr int32_t NameLength = 16;  // bytes kept as the disk's name
+  static constexpr int32_t MediaTypeOffset = 0x1B;
+  static constexpr int32_t DiskSizeOffset = 0x1C;
+  static constexpr int32_t TrackTableOffset = 0x20;
+
+  char name[NameLength + 1];  // stops at the first zero byte; always terminated
+  int32_t mediaType;          // 0..255, never interpreted
+  int32_t diskSize;           // bytes from this header to the next disk's header
+  int32_t trackOffsets[TrackCount];  // from this header; 0 means no track
+};
+
+struct SectorHeader {
+  static constexpr int32_t Size = 16;
+  static constexpr int32_t SectorCountOffset = 0x04;
+  static constexpr int32_t DataSizeOffset = 0x0E;
+
+  // The sector ID C/H/R/N: cylinder, head, record number, size code.
+  int32_t c;
+  int32_t h;
+  int32_t r;
+  int32_t n;
+  int32_t sectorCount;  // records in this track, as this record states it
+  int32_t dataSize;     // bytes of sector data that follow this header
+};
+
+DiskHeader DecodeDiskHeader(const unsigned char (&raw)[DiskHeader::Size]);
+SectorHeader DecodeSectorHeader(const unsigned char (&raw)[SectorHeader::Size]);
+
+#endif  // D88_D88_FORMAT_H

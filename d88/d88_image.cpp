@@ -1,0 +1,157 @@
+#include "d88_image.h"
+
+#include <climits>
+#include <cstring>
+
+D88Image::D88Image()
+    : file(nullptr),
+      currentDisk(-1),
+      diskCount(0),
+      firstSector(1),
+      lastSector(16),
+      diskOffsets(),
+      diskSize(0),
+      diskOffset(0),
+      trackOffsets(),
+      mediaType(-1),
+      diskName(),
+      filePosition(0) {}
+
+D88Image::~D88Image() {
+  if (file != nullptr) std::fclose(file);
+}
+
+bool D88Image::Open(const char* path) {
+  if (file != nullptr) std::fclose(file);
+  file = nullptr;
+  diskCount = 0;
+  currentDisk = -1;
+  mediaType = -1;
+  if (path == nullptr) return true;
+
+  // A new image starts with nothing selected: no track entry or disk size
+  // of an earlier image may lead a sector search into this file.
+  ClearSelectedDisk();
+  std::memset(trackOffsets, 0, sizeof trackOffsets);
+  file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  filePosition = 0;
+  ScanDisks();
+  return true;
+}
+
+// Records where each disk of the chain begins. The chain ends where a whole
+// header can no longer be read, after MaxDisks disks, after a disk whose size
+// is 0 or negative (it would point back at itself or behind it), or where
+// the next offset would not fit a signed 32-bit integer.
+void D88Image::ScanDisks() {
+  int64_t offset = 0;
+  while (diskCount < MaxDisks) {
+    diskOffsets[diskCount] = static_cast<int32_t>(offset);
+    unsigned char raw[DiskHeader::Size];
+    if (!SeekTo(offset) ||
+        std::fread(raw, 1, sizeof raw, file) != sizeof raw) {
+      return;
+    }
+    filePosition += DiskHeader::Size;
+    ++diskCount;
+    const DiskHeader header = DecodeDiskHeader(raw);
+    if (header.diskSize <= 0) return;
+    offset += header.diskSize;
+    if (offset > INT32_MAX) return;
+  }
+}
+
+void D88Image::ClearSelectedDisk() {
+  diskOffset = -1;
+  currentDisk = -1;
+  mediaType = -1;
+  diskSize = 0;
+  std::memset(diskName, 0, sizeof diskName);
+}
+
+bool D88Image::SelectDisk(int32_t index) {
+  if (file == nullptr) return false;
+  ClearSelectedDisk();
+  if (index < 0 || index >= diskCount) return false;
+
+  unsigned char raw[DiskHeader::Size];
+  if (!SeekTo(diskOffsets[index]) ||
+      std::fread(raw, 1, sizeof raw, file) != sizeof raw) {
+    return false;
+  }
+  filePosition += DiskHeader::Size;
+  const DiskHeader header = DecodeDiskHeader(raw);
+  diskOffset = diskOffsets[index];
+  std::memcpy(trackOffsets, header.trackOffsets, sizeof trackOffsets);
+  mediaType = header.mediaType;
+  diskSize = header.diskSize;
+  std::memcpy(diskName, header.name, sizeof diskName);
+  currentDisk = index;
+  return true;
+}
+
+int32_t D88Image::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r,
+                             int32_t n, unsigned char* buffer,
+                             int32_t maxBytes) {
+  if (maxBytes <= 0 || !StartTrackWalk(track)) return 0;
+  for (int32_t position = 0;; ++position) {
+    SectorHeader record;
+    if (!ReadRecordHeader(record) || record.sectorCount == 0) return 0;
+    if (record.c == c && record.h == h && record.r == r && record.n == n) {
+      const int32_t wanted =
+          record.dataSize < maxBytes ? record.dataSize : maxBytes;
+      // A truncated image delivers fewer bytes than the record promises;
+      // the count tells the caller how much of buffer is real.
+      const size_t got = std::fread(buffer, 1, static_cast<size_t>(wanted), file);
+      filePosition += static_cast<int64_t>(got);
+      return static_cast<int32_t>(got);
+    }
+    if (!SkipForward(record.dataSize) || EndsWalk(position, record)) return 0;
+  }
+}
+
+// Every record repeats the track's sector count, and the walk trusts the
+// record in hand: it ends after the record at `position` once position + 1
+// reaches that record's count. Using >= rather than equality also ends walks
+// through damaged tracks whose counts disagree, so a walk visits at most
+// 65,535 records.
+bool D88Image::EndsWalk(int32_t position, const SectorHeader& record) {
+  return position + 1 >= record.sectorCount;
+}
+
+// Positions the file at the first record of `track` of the selected disk.
+// False when there is no file or the track is absent: index outside the
+// table, entry 0 or negative, or an entry beyond the disk's size.
+bool D88Image::StartTrackWalk(int32_t track) {
+  if (file == nullptr || track < 0 || track >= TrackCount) return false;
+  const int32_t entry = trackOffsets[track];
+  if (entry <= 0 || entry > diskSize) return false;
+  return SeekTo(static_cast<int64_t>(diskOffset) + entry);
+}
+
+bool D88Image::ReadRecordHeader(SectorHeader& header) {
+  unsigned char raw[SectorHeader::Size];
+  if (std::fread(raw, 1, sizeof raw, file) != sizeof raw) return false;
+  filePosition += SectorHeader::Size;
+  header = DecodeSectorHeader(raw);
+  return true;
+}
+
+// Seeks are refused, not attempted, where the position does not fit the
+// platform's `long` (32 bits on Windows), so a failed seek can never leave a
+// read to start from a stale position.
+bool D88Image::SeekTo(int64_t position) {
+  if (position < 0 || position > LONG_MAX) return false;
+  if (std::fseek(file, static_cast<long>(position), SEEK_SET) != 0) return false;
+  filePosition = position;
+  return true;
+}
+
+bool D88Image::SkipForward(int32_t bytes) {
+  const int64_t target = filePosition + bytes;
+  if (bytes < 0 || target > LONG_MAX) return false;
+  if (std::fseek(file, static_cast<long>(bytes), SEEK_CUR) != 0) return false;
+  filePosition = target;
+  return true;
+}

@@ -1,0 +1,76 @@
+// D88Image: reads a D88 image file.
+//
+// Opens the file, scans the chain of disk headers once, lets the caller make
+// one disk current, and finds sectors of that disk by track index and sector
+// ID. The file stays open between calls and every operation seeks before it
+// reads, so no operation depends on where an earlier one left the file.
+// Nothing here prints; results are booleans or byte counts (0: nothing read).
+#ifndef D88_D88_IMAGE_H
+#define D88_D88_IMAGE_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "d88_format.h"
+
+class D88Image {
+ public:
+  D88Image();
+  ~D88Image();
+  D88Image(const D88Image&) = delete;
+  D88Image& operator=(const D88Image&) = delete;
+
+  // With a path: closes any open image, opens this one and scans its disks.
+  // False only when the file cannot be opened. With nullptr: closes.
+  bool Open(const char* path);
+
+  int32_t DiskCount() const { return diskCount; }
+  int32_t CurrentDisk() const { return currentDisk; }
+  const char* DiskName() const { return diskName; }
+  int32_t MediaType() const { return mediaType; }
+  // Disk-size field of the selected disk's header; 0 when none is selected.
+  int32_t DiskSize() const { return diskSize; }
+
+  // Makes disk `index` (in scan order) current. On failure no disk is
+  // selected afterwards, except when no file is open (nothing changes).
+  bool SelectDisk(int32_t index);
+
+  // The first and last sector number R of a track; runs of sectors step
+  // from lastSector to firstSector of the next track.
+  void SetSectorRange(int32_t first, int32_t last) {
+    firstSector = first;
+    lastSector = last;
+  }
+
+  // Finds the sector with ID c/h/r/n on `track` of the selected disk and
+  // reads at most maxBytes of its data into buffer. Returns the number of
+  // bytes placed in buffer; 0 when the sector is not found.
+  int32_t ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
+                     unsigned char* buffer, int32_t maxBytes);
+
+ private:
+  bool SeekTo(int64_t position);
+  bool SkipForward(int32_t bytes);
+  bool ReadRecordHeader(SectorHeader& header);
+  bool StartTrackWalk(int32_t track);
+  static bool EndsWalk(int32_t position, const SectorHeader& record);
+  void ClearSelectedDisk();
+  void ScanDisks();
+
+  FILE* file;
+  int32_t currentDisk;
+  int32_t diskCount;
+  int32_t firstSector;
+  int32_t lastSector;
+  int32_t diskOffsets[MaxDisks];
+  int32_t diskSize;
+  int32_t diskOffset;
+  int32_t trackOffsets[TrackCount];
+  int32_t mediaType;
+  char diskName[DiskHeader::NameLength + 1];
+  // Where the next read of `file` starts. Kept here because every position
+  // is checked against what the platform's seek can reach before seeking.
+  int64_t filePosition;
+};
+
+#endif  // D88_D88_IMAGE_H
