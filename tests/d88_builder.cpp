@@ -1,0 +1,150 @@
+#include "d88_builder.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace d88test {
+namespace {
+
+constexpr int DiskHeaderSize = 0x2B0;
+constexpr int SectorHeaderSize = 16;
+
+void PutLE16(Bytes& out, size_t at, uint32_t value) {
+  out[at] = static_cast<uint8_t>(value);
+  out[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+void PutLE32(Bytes& out, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void AppendRecord(Bytes& out, const Record& record) {
+  const size_t at = out.size();
+  out.resize(at + SectorHeaderSize);
+  out[at + 0] = static_cast<uint8_t>(record.c);
+  out[at + 1] = static_cast<uint8_t>(record.h);
+  out[at + 2] = static_cast<uint8_t>(record.r);
+  out[at + 3] = static_cast<uint8_t>(record.n);
+  PutLE16(out, at + 4, static_cast<uint32_t>(record.count));
+  const int size = record.dataSizeField >= 0 ? record.dataSizeField
+                                             : static_cast<int>(record.data.size());
+  PutLE16(out, at + 14, static_cast<uint32_t>(size));
+  out.insert(out.end(), record.data.begin(), record.data.end());
+}
+
+}  // namespace
+
+Record MakeRecord(int c, int h, int r, int n, int count, Bytes data) {
+  Record record;
+  record.c = c;
+  record.h = h;
+  record.r = r;
+  record.n = n;
+  record.count = count;
+  record.data = std::move(data);
+  return record;
+}
+
+Bytes Build(const Disk& disk) {
+  Bytes out(DiskHeaderSize, 0);
+  for (size_t i = 0; i < disk.name.size() && i < 17; ++i) {
+    out[i] = static_cast<uint8_t>(disk.name[i]);
+  }
+  out[0x1B] = static_cast<uint8_t>(disk.mediaType);
+  for (const auto& [track, records] : disk.tracks) {
+    PutLE32(out, 0x20 + 4 * track, static_cast<uint32_t>(out.size()));
+    for (const Record& record : records) AppendRecord(out, record);
+  }
+  for (const auto& [track, entry] : disk.trackEntries) {
+    PutLE32(out, 0x20 + 4 * track, static_cast<uint32_t>(entry));
+  }
+  const uint32_t size = disk.hasSizeField ? static_cast<uint32_t>(disk.sizeField)
+                                          : static_cast<uint32_t>(out.size());
+  PutLE32(out, 0x1C, size);
+  return out;
+}
+
+Bytes Concat(const std::vector<Bytes>& parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+Bytes HeaderOnlyDisk(int32_t size, const std::string& name) {
+  Disk disk;
+  disk.name = name;
+  disk.hasSizeField = true;
+  disk.sizeField = size;
+  return Build(disk);
+}
+
+uint8_t SampleByte(int track, int r, int index) {
+  return static_cast<uint8_t>(track * 37 + r * 101 + index * 7 + (index >> 8) * 3);
+}
+
+Bytes SampleSector(int track, int r) {
+  const int size = track == 0 ? 256 : 1024;
+  Bytes data(size);
+  for (int i = 0; i < size; ++i) data[i] = SampleByte(track, r, i);
+  if (track == 0 && r == 1) {
+    for (int i = 0; i < 16; ++i) data[1 + i] = static_cast<uint8_t>(BootName[i]);
+  }
+  return data;
+}
+
+Disk GameDiskA(const std::string& name) {
+  Disk disk;
+  disk.name = name;
+  for (int r = 1; r <= 16; ++r) {
+    disk.tracks[0].push_back(MakeRecord(0, 0, r, 1, 16, SampleSector(0, r)));
+  }
+  for (int track = 1; track <= 79; ++track) {
+    for (int r = 1; r <= 5; ++r) {
+      disk.tracks[track].push_back(
+          MakeRecord(track / 2, track % 2, r, 3, 5, SampleSector(track, r)));
+    }
+  }
+  return disk;
+}
+
+Disk OrdinaryDisk(const std::string& bootName, int tracks) {
+  Disk disk;
+  disk.name = "DATA";
+  for (int track = 0; track < tracks; ++track) {
+    for (int r = 1; r <= 16; ++r) {
+      Bytes data(256, static_cast<uint8_t>(track + r));
+      if (track == 0 && r == 1) {
+        for (size_t i = 0; i < bootName.size() && i < 16; ++i) {
+          data[1 + i] = static_cast<uint8_t>(bootName[i]);
+        }
+      }
+      disk.tracks[track].push_back(
+          MakeRecord(track / 2, track % 2, r, 1, 16, std::move(data)));
+    }
+  }
+  return disk;
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) throw std::runtime_error("cannot open " + path);
+  Bytes out;
+  uint8_t chunk[4096];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    out.insert(out.end(), chunk, chunk + got);
+  }
+  std::fclose(file);
+  return out;
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) throw std::runtime_error("cannot create " + path);
+  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
+  if (std::fclose(file) != 0 || written != bytes.size()) {
+    throw std::runtime_error("cannot write " + path);
+  }
+}
+
+}  // namespace d88test

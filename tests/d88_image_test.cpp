@@ -1,0 +1,237 @@
+#include "d88_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "d88_builder.h"
+#include "program_run.h"
+
+using d88test::Build;
+using d88test::Bytes;
+using d88test::Concat;
+using d88test::Disk;
+using d88test::HeaderOnlyDisk;
+using d88test::MakeRecord;
+
+namespace {
+
+// Opens images written into a scratch directory.
+class ImageTest : public ::testing::Test {
+ protected:
+  bool OpenBytes(const Bytes& bytes) {
+    scratch.Put("image.d88", bytes);
+    return image.Open(scratch.PathOf("image.d88").c_str());
+  }
+  bool OpenDisk(const Disk& disk) {
+    return OpenBytes(Build(disk)) && image.SelectDisk(0);
+  }
+
+  d88test::ScratchDir scratch;
+  D88Image image;
+  unsigned char buffer[2048] = {};
+};
+
+Bytes Filled(size_t size, uint8_t value) { return Bytes(size, value); }
+
+// A track of five 256-byte records R1..R5 whose data bytes are their R.
+std::vector<d88test::Record> FiveRecords(int count) {
+  std::vector<d88test::Record> records;
+  for (int r = 1; r <= 5; ++r) {
+    records.push_back(MakeRecord(0, 0, r, 1, count, Filled(256, static_cast<uint8_t>(r))));
+  }
+  return records;
+}
+
+// --- Scanning the chain of disks ---
+
+TEST_F(ImageTest, MissingFileFailsToOpen) {
+  EXPECT_FALSE(image.Open(scratch.PathOf("absent.d88").c_str()));
+  EXPECT_EQ(image.DiskCount(), 0);
+  EXPECT_FALSE(image.SelectDisk(0));
+}
+
+TEST_F(ImageTest, FilesWithoutAWholeHeaderHoldNoDisk) {
+  EXPECT_TRUE(OpenBytes({}));
+  EXPECT_EQ(image.DiskCount(), 0);
+  EXPECT_TRUE(OpenBytes(Filled(687, 0x10)));
+  EXPECT_EQ(image.DiskCount(), 0);
+}
+
+TEST_F(ImageTest, DiskWhoseSizeIsTheFileLengthIsTheOnlyDisk) {
+  ASSERT_TRUE(OpenBytes(Build(d88test::GameDiskA())));
+  EXPECT_EQ(image.DiskCount(), 1);
+}
+
+TEST_F(ImageTest, ThirdDiskStartsAtTheSumOfTheFirstTwoSizes) {
+  Disk first;
+  first.name = "ONE";
+  first.tracks[0] = FiveRecords(5);
+  Disk second;
+  second.name = "TWO";
+  Disk third;
+  third.name = "THREE";
+  third.mediaType = 0x20;
+  ASSERT_TRUE(OpenBytes(Concat({Build(first), Build(second), Build(third)})));
+  EXPECT_EQ(image.DiskCount(), 3);
+  ASSERT_TRUE(image.SelectDisk(2));
+  EXPECT_EQ(image.CurrentDisk(), 2);
+  EXPECT_STREQ(image.DiskName(), "THREE");
+  EXPECT_EQ(image.MediaType(), 0x20);
+}
+
+TEST_F(ImageTest, ScanStopsAtSixtyFourDisks) {
+  std::vector<Bytes> disks(70, HeaderOnlyDisk(688));
+  ASSERT_TRUE(OpenBytes(Concat(disks)));
+  EXPECT_EQ(image.DiskCount(), 64);
+  EXPECT_TRUE(image.SelectDisk(63));
+  EXPECT_FALSE(image.SelectDisk(64));
+}
+
+TEST_F(ImageTest, DiskOfSizeZeroOrNegativeEndsTheChain) {
+  for (int32_t size : {0, -1, -688, INT32_MIN}) {
+    SCOPED_TRACE(size);
+    ASSERT_TRUE(OpenBytes(Concat({HeaderOnlyDisk(688, "FIRST"), HeaderOnlyDisk(size, "BAD"),
+                                  HeaderOnlyDisk(688, "AFTER")})));
+    EXPECT_EQ(image.DiskCount(), 2);
+    ASSERT_TRUE(image.SelectDisk(1));
+    EXPECT_STREQ(image.DiskName(), "BAD");
+  }
+}
+
+TEST_F(ImageTest, ScanStopsWhereTheNextOffsetWouldOverflow) {
+  // 0x7FFFFFFF then 688 more would pass the largest 32-bit offset.
+  ASSERT_TRUE(OpenBytes(HeaderOnlyDisk(INT32_MAX)));
+  EXPECT_EQ(image.DiskCount(), 1);
+}
+
+// --- Selecting a disk ---
+
+TEST_F(ImageTest, FailedSelectionLeavesNoDiskSelected) {
+  ASSERT_TRUE(OpenBytes(Concat({HeaderOnlyDisk(688, "ONE"), HeaderOnlyDisk(688, "TWO")})));
+  ASSERT_TRUE(image.SelectDisk(1));
+  for (int32_t index : {2, -1}) {
+    EXPECT_FALSE(image.SelectDisk(index));
+    EXPECT_EQ(image.CurrentDisk(), -1);
+    EXPECT_EQ(image.MediaType(), -1);
+    EXPECT_STREQ(image.DiskName(), "");
+  }
+}
+
+TEST_F(ImageTest, ClosedReaderSelectsAndFindsNothing) {
+  EXPECT_FALSE(image.SelectDisk(0));
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
+  ASSERT_TRUE(OpenDisk(d88test::GameDiskA()));
+  EXPECT_TRUE(image.Open(nullptr));
+  EXPECT_EQ(image.DiskCount(), 0);
+  EXPECT_EQ(image.CurrentDisk(), -1);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
+}
+
+TEST_F(ImageTest, OpeningAgainForgetsTheSelectedDisk) {
+  ASSERT_TRUE(OpenDisk(d88test::GameDiskA()));
+  ASSERT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 256);
+  // Same file, no disk selected yet: the old track table must not be used.
+  ASSERT_TRUE(image.Open(scratch.PathOf("image.d88").c_str()));
+  EXPECT_EQ(image.DiskCount(), 1);
+  EXPECT_EQ(image.CurrentDisk(), -1);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
+}
+
+// --- Finding sectors ---
+
+TEST_F(ImageTest, FindsASectorByItsIdAnywhereInTheTrack) {
+  Disk disk;
+  disk.tracks[3] = {MakeRecord(9, 9, 2, 1, 3, Filled(256, 0xA2)),
+                    MakeRecord(0, 1, 7, 2, 3, Filled(512, 0xB7)),
+                    MakeRecord(9, 9, 1, 1, 3, Filled(256, 0xA1))};
+  ASSERT_TRUE(OpenDisk(disk));
+  EXPECT_EQ(image.ReadSector(3, 9, 9, 1, 1, buffer, 2048), 256);
+  EXPECT_EQ(buffer[0], 0xA1);
+  EXPECT_EQ(buffer[255], 0xA1);
+  EXPECT_EQ(image.ReadSector(3, 0, 1, 7, 2, buffer, 2048), 512);
+  EXPECT_EQ(buffer[511], 0xB7);
+  // Every ID byte counts, and an argument outside 0..255 never matches.
+  EXPECT_EQ(image.ReadSector(3, 9, 9, 1, 2, buffer, 2048), 0);
+  EXPECT_EQ(image.ReadSector(3, 9 + 256, 9, 1, 1, buffer, 2048), 0);
+  EXPECT_EQ(image.ReadSector(2, 9, 9, 1, 1, buffer, 2048), 0);
+}
+
+TEST_F(ImageTest, ReadIsClampedToMaxBytes) {
+  Disk disk;
+  disk.tracks[0] = {MakeRecord(0, 0, 1, 3, 1, Filled(1024, 0x33))};
+  ASSERT_TRUE(OpenDisk(disk));
+  std::memset(buffer, 0xEE, sizeof buffer);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 3, buffer, 256), 256);
+  EXPECT_EQ(buffer[255], 0x33);
+  EXPECT_EQ(buffer[256], 0xEE);
+  for (int32_t maxBytes : {0, -1, INT32_MIN}) {
+    EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 3, buffer + 1024, maxBytes), 0);
+  }
+  EXPECT_EQ(buffer[1024], 0xEE);
+}
+
+TEST_F(ImageTest, WalkEndsAfterTheRecordCountOfTheRecordInHand) {
+  Disk disk;
+  disk.tracks[0] = FiveRecords(5);
+  disk.tracks[0].push_back(MakeRecord(0, 0, 6, 1, 5, Filled(256, 6)));  // beyond the count
+  ASSERT_TRUE(OpenDisk(disk));
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 5, 1, buffer, 256), 256);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 6, 1, buffer, 256), 0);
+}
+
+TEST_F(ImageTest, CountsLowerThanThePositionEndTheWalk) {
+  Disk disk;
+  disk.tracks[0] = FiveRecords(5);
+  disk.tracks[0][2].count = 2;  // third record claims a two-record track
+  ASSERT_TRUE(OpenDisk(disk));
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 3, 1, buffer, 256), 256);  // still in hand
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 4, 1, buffer, 256), 0);
+}
+
+TEST_F(ImageTest, ZeroCountRecordEndsTheWalkEvenWhenItsIdMatches) {
+  Disk disk;
+  disk.tracks[0] = FiveRecords(5);
+  disk.tracks[0][1].count = 0;
+  ASSERT_TRUE(OpenDisk(disk));
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 256);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 2, 1, buffer, 256), 0);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 3, 1, buffer, 256), 0);
+}
+
+TEST_F(ImageTest, TruncatedTrackDeliversWhatIsThere) {
+  Disk disk;
+  disk.tracks[0] = FiveRecords(5);
+  Bytes bytes = Build(disk);
+  // Cut the image 100 bytes into R3's data: R3 is short, R4 has no header.
+  bytes.resize(688 + 2 * (16 + 256) + 16 + 100);
+  ASSERT_TRUE(OpenBytes(bytes));
+  ASSERT_TRUE(image.SelectDisk(0));
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 2, 1, buffer, 256), 256);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 3, 1, buffer, 256), 100);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 4, 1, buffer, 256), 0);
+}
+
+TEST_F(ImageTest, AbsentTracksFindNothing) {
+  Disk disk;
+  disk.tracks[0] = FiveRecords(5);
+  disk.trackEntries[1] = -688;        // would point back at the disk header
+  disk.trackEntries[2] = 0x7FFFFFFF;  // beyond the disk's size
+  ASSERT_TRUE(OpenDisk(disk));
+  for (int32_t track : {1, 2, 5, 164, -1}) {
+    EXPECT_EQ(image.ReadSector(track, 0, 0, 1, 1, buffer, 256), 0) << track;
+  }
+}
+
+TEST_F(ImageTest, TrackEntryIsRelativeToTheSelectedDisk) {
+  Disk first;
+  first.tracks[0] = {MakeRecord(0, 0, 1, 1, 1, Filled(256, 0x11))};
+  Disk second;
+  second.tracks[0] = {MakeRecord(0, 0, 1, 1, 1, Filled(256, 0x22))};
+  ASSERT_TRUE(OpenBytes(Concat({Build(first), Build(second)})));
+  ASSERT_TRUE(image.SelectDisk(1));
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 256);
+  EXPECT_EQ(buffer[0], 0x22);
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// Runs a built program as a separate process, the way a user would from a
+// shell, and captures what it leaves behind: exit code, standard output and
+// standard error (each byte for byte), and the files in its directory.
+#ifndef TESTS_PROGRAM_RUN_H
+#define TESTS_PROGRAM_RUN_H
+
+#include <string>
+#include <vector>
+
+#include "d88_builder.h"
+
+namespace d88test {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// A fresh, empty directory for one test, removed when the object goes away.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  // The directory the program runs in; captures are kept outside it.
+  const std::string& Work() const { return work_; }
+  std::string PathOf(const std::string& name) const;
+  void Put(const std::string& name, const Bytes& bytes) const;
+  Bytes Get(const std::string& name) const;
+  // Names of the entries in Work(), sorted.
+  std::vector<std::string> Entries() const;
+
+  // Runs `program` with `args` in Work(). `args` are passed as typed.
+  RunResult Run(const std::string& program, const std::vector<std::string>& args) const;
+
+ private:
+  std::string root_;
+  std::string work_;
+};
+
+// Text as a program writes it through a text-mode stream on this platform:
+// each line feed becomes CR LF on Windows.
+std::string AsConsoleText(const std::string& text);
+
+}  // namespace d88test
+
+#endif  // TESTS_PROGRAM_RUN_H
