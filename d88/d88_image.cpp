@@ -111,6 +111,37 @@ int32_t D88Image::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r,
   }
 }
 
+int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
+                              int32_t n, unsigned char* buffer,
+                              int32_t totalBytes) {
+  if (totalBytes <= 0) return 0;
+  // 128 << n with n taken modulo 32 needs up to 39 bits; clamped below to
+  // what is still wanted, it always fits 32.
+  const int64_t sectorSize = int64_t{128} << (static_cast<uint32_t>(n) % 32);
+  int32_t done = 0;
+  while (done < totalBytes) {
+    const int32_t chunk = static_cast<int32_t>(
+        totalBytes - done < sectorSize ? totalBytes - done : sectorSize);
+    if (ReadSector(track, c, h, r, n, buffer + done, chunk) < chunk) return done;
+    done += chunk;
+    // A successful read means track, c, h and r were all in range, so none
+    // of these steps can overflow.
+    if (r == lastSector) {
+      ++track;
+      if (h == 0) {
+        h = 1;
+      } else {
+        h = 0;
+        ++c;
+      }
+      r = firstSector;
+    } else {
+      ++r;
+    }
+  }
+  return done;
+}
+
 // Every record repeats the track's sector count, and the walk trusts the
 // record in hand: it ends after the record at `position` once position + 1
 // reaches that record's count. Using >= rather than equality also ends walks

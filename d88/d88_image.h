@@ -48,6 +48,15 @@ class D88Image {
   int32_t ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                      unsigned char* buffer, int32_t maxBytes);
 
+  // Reads totalBytes of consecutive sectors, all with size code n, starting
+  // at track/c/h/r: R steps up to lastSector, then on to firstSector of the
+  // next track, which alternates heads (head 1 moves to the next cylinder).
+  // Returns the bytes at the start of buffer that came from whole sectors
+  // (the last one may be cut to fit totalBytes); the run stops at the first
+  // sector that is missing or short.
+  int32_t ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
+                      unsigned char* buffer, int32_t totalBytes);
+
  private:
   bool SeekTo(int64_t position);
   bool SkipForward(int32_t bytes);
