@@ -17,4 +17,17 @@
   "Brevindor Tolvask (X1) Disk A" \
   "\x82\xF0\x94\x46\x8E\xAF\x82\xB5\x82\xDC\x82\xB5\x82\xBD.\n"
 
+// "cutting ... <file>" on standard output, once a region's sectors were read.
+#define CUTTING_MESSAGE "cutting ... %s\n"
+
+// <file>: セクタを読み込めません. (the region's sectors cannot be read)
+#define CANNOT_READ_SECTORS_MESSAGE                                         \
+  "%s: \x83\x5A\x83\x4E\x83\x5E\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF" \
+  "\x82\xDC\x82\xB9\x82\xF1.\n"
+
+// <file>: ファイルを書き込めません. (the file cannot be written)
+#define CANNOT_WRITE_FILE_MESSAGE                                           \
+  "%s: \x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8F\x91\x82\xAB\x8D\x9E" \
+  "\x82\xDF\x82\xDC\x82\xB9\x82\xF1.\n"
+
 #endif  // TOOL_MESSAGES_H

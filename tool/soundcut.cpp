@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "messages.h"
+#include "region_cutter.h"
+#include "region_table.h"
 #include "tool_state.h"
 
 namespace {
@@ -35,6 +37,9 @@ int RunSoundcut(int argc, char** argv) {
     std::fputs(OPEN_FAILED_MESSAGE, stderr);
     return 1;
   }
+  // Every disk and every region is tried; one failure does not stop the
+  // others, but it does make the run end with 1.
+  bool allCut = true;
   const int32_t count = Image.DiskCount();
   for (int32_t disk = 0; disk < count; ++disk) {
     Image.SelectDisk(disk);
@@ -42,7 +47,11 @@ int RunSoundcut(int argc, char** argv) {
     Image.SetSectorRange(1, 5);
     if (!IsGameDiskA()) continue;
     std::fputs(RECOGNISED_MESSAGE, stdout);
-    // The four sound regions of this disk are cut here.
+    for (const Region& region : RegionTable) {
+      allCut = CutRegion(region.fileName, region.track, region.c, region.h,
+                         region.r, region.n, region.offset, region.length) &&
+               allCut;
+    }
   }
-  return 0;
+  return allCut ? 0 : 1;
 }
