@@ -78,33 +78,49 @@ Bytes HeaderOnlyDisk(int32_t size, const std::string& name) {
   return Build(disk);
 }
 
-uint8_t SampleByte(int track, int r, int index) {
-  return static_cast<uint8_t>(track * 37 + r * 101 + index * 7 + (index >> 8) * 3);
+uint8_t SampleByte(int track, int r, int index, int variant) {
+  return static_cast<uint8_t>(track * 37 + r * 101 + index * 7 + (index >> 8) * 3 +
+                              variant * 59);
 }
 
-Bytes SampleSector(int track, int r) {
+Bytes SampleSector(int track, int r, int variant) {
   const int size = track == 0 ? 256 : 1024;
   Bytes data(size);
-  for (int i = 0; i < size; ++i) data[i] = SampleByte(track, r, i);
+  for (int i = 0; i < size; ++i) data[i] = SampleByte(track, r, i, variant);
   if (track == 0 && r == 1) {
     for (int i = 0; i < 16; ++i) data[1 + i] = static_cast<uint8_t>(BootName[i]);
   }
   return data;
 }
 
-Disk GameDiskA(const std::string& name) {
+Disk GameDiskA(const std::string& name, int variant) {
   Disk disk;
   disk.name = name;
   for (int r = 1; r <= 16; ++r) {
-    disk.tracks[0].push_back(MakeRecord(0, 0, r, 1, 16, SampleSector(0, r)));
+    disk.tracks[0].push_back(MakeRecord(0, 0, r, 1, 16, SampleSector(0, r, variant)));
   }
   for (int track = 1; track <= 79; ++track) {
     for (int r = 1; r <= 5; ++r) {
       disk.tracks[track].push_back(
-          MakeRecord(track / 2, track % 2, r, 3, 5, SampleSector(track, r)));
+          MakeRecord(track / 2, track % 2, r, 3, 5, SampleSector(track, r, variant)));
     }
   }
   return disk;
+}
+
+Bytes SampleRun(int track, int r, int sectors, int variant) {
+  Bytes out;
+  for (int i = 0; i < sectors; ++i) {
+    const Bytes sector = SampleSector(track, r, variant);
+    out.insert(out.end(), sector.begin(), sector.end());
+    if (r == 5) {
+      ++track;
+      r = 1;
+    } else {
+      ++r;
+    }
+  }
+  return out;
 }
 
 Disk OrdinaryDisk(const std::string& bootName, int tracks) {

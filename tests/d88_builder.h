@@ -39,12 +39,16 @@ Bytes HeaderOnlyDisk(int32_t size, const std::string& name = "");
 
 // The game's disk A: track 0 holds sixteen 256-byte sectors with the boot
 // sector at C0 H0 R1 N1; tracks 1-79 hold five 1024-byte sectors R1-R5 with
-// N = 3, C = track / 2, H = track % 2. Every data byte is SampleByte().
+// N = 3, C = track / 2, H = track % 2. Every data byte is SampleByte();
+// disks of different `variant` hold different bytes.
 constexpr char BootName[] = "Brevindor X1 Sys";
-Disk GameDiskA(const std::string& name = "SAMPLE");
-uint8_t SampleByte(int track, int r, int index);
+Disk GameDiskA(const std::string& name = "SAMPLE", int variant = 0);
+uint8_t SampleByte(int track, int r, int index, int variant = 0);
 // The sector data a well-formed GameDiskA holds for (track, r).
-Bytes SampleSector(int track, int r);
+Bytes SampleSector(int track, int r, int variant = 0);
+// `sectors` consecutive sectors of GameDiskA from (track, r), stepping
+// R1-R5 per track.
+Bytes SampleRun(int track, int r, int sectors, int variant = 0);
 // An ordinary disk: 16 sectors of 256 bytes on each of `tracks` tracks,
 // with `bootName` at bytes 1-16 of its boot sector.
 Disk OrdinaryDisk(const std::string& bootName, int tracks = 80);

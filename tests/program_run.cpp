@@ -79,10 +79,11 @@ std::vector<std::string> ScratchDir::Entries() const {
 }
 
 RunResult ScratchDir::Run(const std::string& program,
-                          const std::vector<std::string>& args) const {
+                          const std::vector<std::string>& args,
+                          const std::string& shellSetup) const {
   const std::string outPath = (fs::path(root_) / "stdout").string();
   const std::string errPath = (fs::path(root_) / "stderr").string();
-  std::string command = Quote(program);
+  std::string command = shellSetup + Quote(program);
   for (const std::string& arg : args) command += " " + Quote(arg);
   command += " >" + Quote(outPath) + " 2>" + Quote(errPath);
 #ifdef _WIN32

@@ -34,7 +34,9 @@ class ScratchDir {
   std::vector<std::string> Entries() const;
 
   // Runs `program` with `args` in Work(). `args` are passed as typed.
-  RunResult Run(const std::string& program, const std::vector<std::string>& args) const;
+  // `shellSetup` is shell text run first in the same shell (limits, say).
+  RunResult Run(const std::string& program, const std::vector<std::string>& args,
+                const std::string& shellSetup = "") const;
 
  private:
   std::string root_;

@@ -2,6 +2,9 @@
 // byte it prints, its exit code and the files it leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "d88_builder.h"
 #include "program_run.h"
 
@@ -21,6 +24,26 @@ const std::string Recognised =
 const std::string OpenFailed =
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC5"
     "\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n";
+
+const std::string CutAll =
+    "cutting ... PSGDRV\ncutting ... OPMDRV\ncutting ... PSGMUS\ncutting ... OPMMUS\n";
+const std::vector<std::string> OutputFiles = {"OPMDRV", "OPMMUS", "PSGDRV", "PSGMUS"};
+
+std::string CannotRead(const std::string& file) {
+  return file + ": \x83\x5A\x83\x4E\x83\x5E\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF"
+                "\x82\xDC\x82\xB9\x82\xF1.\n";
+}
+
+std::string CannotWrite(const std::string& file) {
+  return file + ": \x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8F\x91\x82\xAB\x8D\x9E"
+                "\x82\xDF\x82\xDC\x82\xB9\x82\xF1.\n";
+}
+
+std::vector<std::string> WithImage(std::vector<std::string> names) {
+  names.push_back("image.d88");
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 class SoundcutRun : public ::testing::Test {
  protected:
@@ -62,7 +85,7 @@ TEST_F(SoundcutRun, RecognisesOnlyTheDiskCarryingTheBootName) {
   const d88test::RunResult result =
       RunOn(Concat({Build(OrdinaryDisk("Brevindor X1 Sy", 2)), Build(GameDiskA())}));
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, AsConsoleText(Recognised));
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
   EXPECT_EQ(result.err, "");
 }
 
@@ -83,12 +106,108 @@ TEST_F(SoundcutRun, DiskWithoutBootSectorIsNotJudgedByEarlierBytes) {
   const d88test::RunResult result =
       RunOn(Concat({Build(GameDiskA()), Build(noTrackZero), Build(shortBootSector)}));
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, AsConsoleText(Recognised));
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
 }
 
-TEST_F(SoundcutRun, EveryRecognisedDiskIsAnnounced) {
-  const d88test::RunResult result = RunOn(Concat({Build(GameDiskA()), Build(GameDiskA("B"))}));
-  EXPECT_EQ(result.out, AsConsoleText(Recognised + Recognised));
+TEST_F(SoundcutRun, CutsTheFourRegionsByteForByte) {
+  const d88test::RunResult result = RunOn(Build(GameDiskA()));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(scratch.Entries(), WithImage(OutputFiles));
+  EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2));
+  EXPECT_EQ(scratch.Get("OPMDRV"), d88test::SampleRun(8, 4, 2));
+  EXPECT_EQ(scratch.Get("PSGMUS"), d88test::SampleRun(7, 1, 6));
+  EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
 }
+
+TEST_F(SoundcutRun, ReplacesExistingFilesExactly) {
+  scratch.Put("PSGDRV", Bytes(5000, 0x55));
+  const d88test::RunResult result = RunOn(Build(GameDiskA()));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2));
+  EXPECT_EQ(scratch.Entries(), WithImage(OutputFiles));  // nothing left beside them
+}
+
+TEST_F(SoundcutRun, LastRecognisedDiskWins) {
+  const d88test::RunResult result =
+      RunOn(Concat({Build(GameDiskA("A", 1)), Build(GameDiskA("B", 2))}));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll + Recognised + CutAll));
+  EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10, 2));
+  EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2, 2));
+}
+
+TEST_F(SoundcutRun, RegionWithoutItsFirstSectorIsNotCut) {
+  Disk disk = GameDiskA();
+  disk.tracks[9].erase(disk.tracks[9].begin());  // OPMMUS starts at track 9 R1
+  scratch.Put("OPMMUS", Bytes{'o', 'l', 'd'});
+  const d88test::RunResult result = RunOn(Build(disk));
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, AsConsoleText(Recognised +
+                                      "cutting ... PSGDRV\ncutting ... OPMDRV\n"
+                                      "cutting ... PSGMUS\n"));
+  EXPECT_EQ(result.err, AsConsoleText(CannotRead("OPMMUS")));
+  EXPECT_EQ(scratch.Get("OPMMUS"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(scratch.Get("PSGMUS"), d88test::SampleRun(7, 1, 6));
+}
+
+TEST_F(SoundcutRun, PartlyReadRegionLeavesNoFile) {
+  Disk disk = GameDiskA();
+  disk.tracks[7].erase(disk.tracks[7].begin() + 2);  // PSGMUS's third sector
+  const d88test::RunResult result = RunOn(Build(disk));
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
+  EXPECT_EQ(result.err, AsConsoleText(CannotRead("PSGMUS")));
+  EXPECT_EQ(scratch.Entries(), WithImage({"OPMDRV", "OPMMUS", "PSGDRV"}));
+}
+
+TEST_F(SoundcutRun, PartlyReadRegionKeepsTheEarlierFile) {
+  Disk disk = GameDiskA();
+  disk.tracks[10][4].data.resize(1000);  // OPMMUS's last sector is short
+  scratch.Put("OPMMUS", Bytes(10240, 0x77));
+  const d88test::RunResult result = RunOn(Build(disk));
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
+  EXPECT_EQ(result.err, AsConsoleText(CannotRead("OPMMUS")));
+  EXPECT_EQ(scratch.Get("OPMMUS"), Bytes(10240, 0x77));
+}
+
+TEST_F(SoundcutRun, LongerSectorGivesOnlyItsFirstChunk) {
+  Disk disk = GameDiskA();
+  disk.tracks[8][1].data.resize(1100, 0xAB);  // PSGDRV's first sector
+  const d88test::RunResult result = RunOn(Build(disk));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2));
+}
+
+TEST_F(SoundcutRun, FileThatCannotBeWrittenIsReportedAndTheOthersAreWritten) {
+  std::filesystem::create_directory(scratch.PathOf("OPMDRV"));
+  const d88test::RunResult result = RunOn(Build(GameDiskA()));
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
+  EXPECT_EQ(result.err, AsConsoleText(CannotWrite("OPMDRV")));
+  EXPECT_TRUE(std::filesystem::is_directory(scratch.PathOf("OPMDRV")));
+  EXPECT_EQ(scratch.Entries(), WithImage(OutputFiles));  // no pending file left
+  EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2));
+  EXPECT_EQ(scratch.Get("PSGMUS"), d88test::SampleRun(7, 1, 6));
+  EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
+}
+
+#ifndef _WIN32
+TEST_F(SoundcutRun, FileCutShortByAWriteErrorLeavesTheEarlierFile) {
+  scratch.Put("OPMMUS", Bytes{'o', 'l', 'd'});
+  scratch.Put("image.d88", Build(GameDiskA()));
+  // Files may grow to 16 blocks of 512 bytes (the POSIX shell's unit): OPMMUS
+  // (10 KiB) fails in the middle of writing.
+  const d88test::RunResult result =
+      scratch.Run(Program, {"image.d88"}, "trap '' XFSZ; ulimit -f 16; ");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, Recognised + CutAll);
+  EXPECT_EQ(result.err, CannotWrite("OPMMUS"));
+  EXPECT_EQ(scratch.Get("OPMMUS"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(scratch.Entries(), WithImage(OutputFiles));
+}
+#endif
 
 }  // namespace
