@@ -142,6 +142,24 @@ int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
   return done;
 }
 
+int32_t D88Image::ListSectorIds(int32_t track, unsigned char* buffer,
+                                int32_t capacity) {
+  constexpr int32_t EntrySize = 4;
+  if (capacity <= 0 || !StartTrackWalk(track)) return 0;
+  int32_t written = 0;
+  for (int32_t position = 0; capacity - written >= EntrySize; ++position) {
+    SectorHeader record;
+    if (!ReadRecordHeader(record) || record.sectorCount == 0) break;
+    buffer[written + 0] = static_cast<unsigned char>(record.c);
+    buffer[written + 1] = static_cast<unsigned char>(record.h);
+    buffer[written + 2] = static_cast<unsigned char>(record.r);
+    buffer[written + 3] = static_cast<unsigned char>(record.n);
+    written += EntrySize;
+    if (EndsWalk(position, record) || !SkipForward(record.dataSize)) break;
+  }
+  return written;
+}
+
 // Every record repeats the track's sector count, and the walk trusts the
 // record in hand: it ends after the record at `position` once position + 1
 // reaches that record's count. Using >= rather than equality also ends walks

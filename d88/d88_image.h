@@ -57,6 +57,12 @@ class D88Image {
   int32_t ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                       unsigned char* buffer, int32_t totalBytes);
 
+  // Copies the ID (C, H, R, N bytes) of each record of `track`, in recorded
+  // order, into buffer: 4 bytes a record, only whole entries, at most
+  // capacity bytes. The listing ends where a sector search's walk would end.
+  // Returns the bytes written; 0 for an absent track.
+  int32_t ListSectorIds(int32_t track, unsigned char* buffer, int32_t capacity);
+
  private:
   bool SeekTo(int64_t position);
   bool SkipForward(int32_t bytes);
