@@ -1,0 +1,52 @@
+// d88list: shows what a D88 image holds, disk by disk and track by track, so
+// that a user can see why soundcut does or does not recognise a disk.
+#include <cinttypes>
+#include <cstdio>
+
+#include "d88_image.h"
+#include "messages.h"
+
+namespace {
+
+D88Image Image;
+
+// A track lists at most 65,535 records (its count is 16 bits), 4 bytes each.
+// Too large for the stack, so it has static storage.
+constexpr int32_t MaxTrackIdBytes = 65535 * 4;
+unsigned char TrackIds[MaxTrackIdBytes];
+
+void PrintTrack(int32_t track) {
+  const int32_t bytes = Image.ListSectorIds(track, TrackIds, MaxTrackIdBytes);
+  if (bytes == 0) return;
+  std::printf("  track %" PRId32 ":", track);
+  for (int32_t at = 0; at < bytes; at += 4) {
+    std::printf(" %02X/%02X/%02X/%02X", TrackIds[at], TrackIds[at + 1],
+                TrackIds[at + 2], TrackIds[at + 3]);
+  }
+  std::putchar('\n');
+}
+
+void PrintDisk(int32_t disk) {
+  if (!Image.SelectDisk(disk)) return;
+  // The name is printed as stored: raw bytes, whatever their encoding.
+  std::printf("disk %" PRId32 ": \"%s\" media 0x%02" PRIX32 " size %" PRId32 "\n",
+              disk, Image.DiskName(), static_cast<uint32_t>(Image.MediaType()),
+              Image.DiskSize());
+  for (int32_t track = 0; track < TrackCount; ++track) PrintTrack(track);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    const char* program = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
+    std::fprintf(stderr, USAGE_MESSAGE, program);
+    return 1;
+  }
+  if (!Image.Open(argv[1])) {
+    std::fputs(OPEN_FAILED_MESSAGE, stderr);
+    return 1;
+  }
+  for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) PrintDisk(disk);
+  return 0;
+}
