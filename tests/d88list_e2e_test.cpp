@@ -1,0 +1,89 @@
+// Runs the real d88list executable and compares its whole output.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "d88_builder.h"
+#include "program_run.h"
+
+using d88test::AsConsoleText;
+using d88test::Build;
+using d88test::Bytes;
+using d88test::Concat;
+using d88test::Disk;
+using d88test::MakeRecord;
+
+namespace {
+
+const std::string Program = D88LIST_PROGRAM;
+
+std::string Id(int c, int h, int r, int n) {
+  char text[16];
+  std::snprintf(text, sizeof text, " %02X/%02X/%02X/%02X", c, h, r, n);
+  return text;
+}
+
+TEST(D88List, WrongArgumentsAndMissingImageFail) {
+  d88test::ScratchDir scratch;
+  d88test::RunResult result = scratch.Run(Program, {});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, AsConsoleText("Usage: " + Program + " [d88file]\n"));
+  result = scratch.Run(Program, {"absent.d88"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, AsConsoleText("\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B"
+                                      "\x83\x76\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n"));
+}
+
+TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
+  Disk first;
+  first.name = "ABCDEFGHIJKLMNOPQ";  // 17 bytes: 16 are shown
+  first.mediaType = 0x10;
+  first.tracks[0] = {MakeRecord(0, 0, 2, 1, 2, Bytes(256)), MakeRecord(0, 0, 1, 1, 2, Bytes(256))};
+  first.tracks[163] = {MakeRecord(0xFF, 0xAB, 0xCD, 0xEF, 1, Bytes(3))};
+  Disk second;
+  second.name = "EMPTY";
+  second.mediaType = 0x40;
+  Disk third = d88test::OrdinaryDisk("X", 1);
+  third.mediaType = 0xFE;
+  third.name = "";
+  third.hasSizeField = true;
+  third.sizeField = -5;  // shown as stored; ends the chain
+
+  d88test::ScratchDir scratch;
+  const Bytes firstBytes = Build(first);
+  scratch.Put("image.d88", Concat({firstBytes, Build(second), Build(third)}));
+  const d88test::RunResult result = scratch.Run(Program, {"image.d88"});
+
+  std::string expected = "disk 0: \"ABCDEFGHIJKLMNOP\" media 0x10 size " +
+                         std::to_string(firstBytes.size()) + "\n" +
+                         "  track 0:" + Id(0, 0, 2, 1) + Id(0, 0, 1, 1) + "\n" +
+                         "  track 163:" + Id(0xFF, 0xAB, 0xCD, 0xEF) + "\n" +
+                         "disk 1: \"EMPTY\" media 0x40 size 688\n" +
+                         "disk 2: \"\" media 0xFE size -5\n";
+  // The third disk's size is negative, so every track lies beyond it.
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, AsConsoleText(expected));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST(D88List, ListsTheSampleImage) {
+  d88test::ScratchDir scratch;
+  const Bytes image = Build(d88test::GameDiskA());
+  scratch.Put("sample.d88", image);
+  std::string expected = "disk 0: \"SAMPLE\" media 0x00 size " + std::to_string(image.size()) + "\n";
+  expected += "  track 0:";
+  for (int r = 1; r <= 16; ++r) expected += Id(0, 0, r, 1);
+  expected += "\n";
+  for (int track = 1; track <= 79; ++track) {
+    expected += "  track " + std::to_string(track) + ":";
+    for (int r = 1; r <= 5; ++r) expected += Id(track / 2, track % 2, r, 3);
+    expected += "\n";
+  }
+  const d88test::RunResult result = scratch.Run(Program, {"sample.d88"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, AsConsoleText(expected));
+  EXPECT_EQ(result.err, "");
+}
+
+}  // namespace

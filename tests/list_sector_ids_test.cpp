@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "d88_builder.h"
+#include "d88_image.h"
+#include "program_run.h"
+
+using d88test::Build;
+using d88test::Bytes;
+using d88test::Disk;
+using d88test::MakeRecord;
+
+namespace {
+
+// Track 2 holds 16 records recorded in the order R16, R15, ..., R1.
+Disk SixteenRecordDisk() {
+  Disk disk;
+  for (int r = 16; r >= 1; --r) {
+    disk.tracks[2].push_back(MakeRecord(1, 0, r, 1, 16, Bytes(256, static_cast<uint8_t>(r))));
+  }
+  return disk;
+}
+
+Bytes Ids(int from, int count) {
+  Bytes ids;
+  for (int i = 0; i < count; ++i) ids.insert(ids.end(), {1, 0, static_cast<uint8_t>(16 - from - i), 1});
+  return ids;
+}
+
+class ListSectorIdsTest : public ::testing::Test {
+ protected:
+  void OpenBytes(const Bytes& bytes) {
+    scratch.Put("image.d88", bytes);
+    ASSERT_TRUE(image.Open(scratch.PathOf("image.d88").c_str()));
+    ASSERT_TRUE(image.SelectDisk(0));
+  }
+  // Lists into a buffer pre-filled with 0xEE; returns what was written.
+  Bytes List(int track, int32_t capacity) {
+    std::memset(buffer, 0xEE, sizeof buffer);
+    const int32_t written = image.ListSectorIds(track, buffer, capacity);
+    EXPECT_EQ(buffer[written > 0 ? written : 0], 0xEE) << "written past the result";
+    return Bytes(buffer, buffer + (written > 0 ? written : 0));
+  }
+
+  d88test::ScratchDir scratch;
+  D88Image image;
+  unsigned char buffer[256];
+};
+
+TEST_F(ListSectorIdsTest, ListsIdsInRecordedOrderUpToCapacity) {
+  OpenBytes(Build(SixteenRecordDisk()));
+  EXPECT_EQ(List(2, 64), Ids(0, 16));
+  EXPECT_EQ(List(2, 200), Ids(0, 16));
+  EXPECT_EQ(List(2, 20), Ids(0, 5));
+  EXPECT_EQ(List(2, 6), Ids(0, 1));  // never half an entry
+  EXPECT_EQ(List(2, 3), Bytes{});
+  EXPECT_EQ(List(2, 0), Bytes{});
+  EXPECT_EQ(List(2, -4), Bytes{});
+}
+
+TEST_F(ListSectorIdsTest, AbsentTracksListNothing) {
+  Disk disk = SixteenRecordDisk();
+  disk.trackEntries[3] = -1;
+  disk.trackEntries[4] = 1 << 30;
+  OpenBytes(Build(disk));
+  for (int track : {0, 3, 4, 164, -1}) EXPECT_EQ(List(track, 64), Bytes{}) << track;
+  image.Open(nullptr);
+  EXPECT_EQ(List(2, 64), Bytes{});
+}
+
+TEST_F(ListSectorIdsTest, ListingEndsWhereTheSectorSearchEnds) {
+  Disk zeroCount = SixteenRecordDisk();
+  zeroCount.tracks[2][3].count = 0;  // ends the listing before it is stored
+  OpenBytes(Build(zeroCount));
+  EXPECT_EQ(List(2, 64), Ids(0, 3));
+
+  Disk lowCount = SixteenRecordDisk();
+  lowCount.tracks[2][5].count = 3;  // stored, then ends the listing
+  OpenBytes(Build(lowCount));
+  EXPECT_EQ(List(2, 64), Ids(0, 6));
+}
+
+TEST_F(ListSectorIdsTest, HeaderCutOffByTheEndOfTheFileIsNotListed) {
+  Bytes bytes = Build(SixteenRecordDisk());
+  bytes.resize(688 + 4 * (16 + 256) + 10);  // 10 bytes of the fifth header
+  OpenBytes(bytes);
+  EXPECT_EQ(List(2, 64), Ids(0, 4));
+}
+
+}  // namespace
