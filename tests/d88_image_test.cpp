@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "d88_builder.h"
 #include "program_run.h"
@@ -232,6 +235,38 @@ TEST_F(ImageTest, TrackEntryIsRelativeToTheSelectedDisk) {
   ASSERT_TRUE(image.SelectDisk(1));
   EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 256);
   EXPECT_EQ(buffer[0], 0x22);
+}
+
+// Positions past 2 GiB: disk 1 starts just below 2^31, so its track lies
+// beyond what a 32-bit offset (or a 32-bit `long` seek) can reach. Where
+// `long` is 64 bits the sector is found; where it is 32 bits (Windows) the
+// seek is refused and the search finds nothing, without reading elsewhere.
+TEST_F(ImageTest, SectorsBeyondTwoGiBAreFoundOnlyWhereSeeksReachThem) {
+  constexpr int32_t SecondDisk = INT32_MAX - 255;
+  Disk second;
+  second.name = "FAR";
+  second.tracks[0] = {MakeRecord(0, 0, 1, 1, 1, Filled(256, 0x5A))};
+  const Bytes first = HeaderOnlyDisk(SecondDisk);
+  const Bytes far = Build(second);
+  const std::string path = scratch.PathOf("huge.d88");
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(first.data()), static_cast<std::streamsize>(first.size()));
+    out.seekp(SecondDisk);
+    out.write(reinterpret_cast<const char*>(far.data()), static_cast<std::streamsize>(far.size()));
+    ASSERT_TRUE(out.good());
+  }  // sparse: the gap takes no disk space
+  ASSERT_TRUE(image.Open(path.c_str()));
+  const int32_t found = image.SelectDisk(1) ? image.ReadSector(0, 0, 0, 1, 1, buffer, 256) : 0;
+  if (sizeof(long) >= 8) {
+    EXPECT_EQ(image.DiskCount(), 2);
+    EXPECT_EQ(found, 256);
+    EXPECT_EQ(buffer[0], 0x5A);
+  } else {
+    EXPECT_EQ(found, 0);
+  }
+  image.Open(nullptr);
+  std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #else
 #include <process.h>
+#define getpid _getpid
 #endif
 
 namespace fs = std::filesystem;

@@ -194,6 +194,21 @@ TEST_F(SoundcutRun, FileThatCannotBeWrittenIsReportedAndTheOthersAreWritten) {
   EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
 }
 
+#ifdef _WIN32
+// The standard streams are in text mode on Windows: every line feed of a
+// message reaches a redirected file as CR LF, the other bytes unchanged.
+TEST_F(SoundcutRun, WindowsMessagesEndWithCrLf) {
+  const d88test::RunResult result = scratch.Run(Program, {"absent.d88"});
+  EXPECT_EQ(result.err,
+            "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93"
+            "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x2E\x0D\x0A");
+  const std::string lines =
+      "Brevindor Tolvask (X1) Disk A\x82\xF0\x94\x46\x8E\xAF\x82\xB5\x82\xDC\x82\xB5"
+      "\x82\xBD.\r\ncutting ... PSGDRV\r\n";
+  EXPECT_EQ(RunOn(Build(GameDiskA())).out.substr(0, lines.size()), lines);
+}
+#endif
+
 #ifndef _WIN32
 TEST_F(SoundcutRun, FileCutShortByAWriteErrorLeavesTheEarlierFile) {
   scratch.Put("OPMMUS", Bytes{'o', 'l', 'd'});
