@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "le.h"
+
 // At most this many disks of one image file are visited.
 constexpr int32_t MaxDisks = 64;
 // Entries in a disk's track offset table; a track index is 0..TrackCount-1.
@@ -43,6 +45,17 @@ struct SectorHeader {
 };
 
 DiskHeader DecodeDiskHeader(const unsigned char (&raw)[DiskHeader::Size]);
-SectorHeader DecodeSectorHeader(const unsigned char (&raw)[SectorHeader::Size]);
+
+// Inline: a track walk decodes one of these per record.
+inline SectorHeader DecodeSectorHeader(const unsigned char (&raw)[SectorHeader::Size]) {
+  SectorHeader header{};
+  header.c = raw[0];
+  header.h = raw[1];
+  header.r = raw[2];
+  header.n = raw[3];
+  header.sectorCount = ReadLE16(raw + SectorHeader::SectorCountOffset);
+  header.dataSize = ReadLE16(raw + SectorHeader::DataSizeOffset);
+  return header;
+}
 
 #endif  // D88_D88_FORMAT_H

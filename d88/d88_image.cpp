@@ -1,11 +1,9 @@
 #include "d88_image.h"
 
-#include <climits>
 #include <cstring>
 
-D88Image::D88Image()
-    : file(nullptr),
-      currentDisk(-1),
+D88Image::D88Image() noexcept
+    : currentDisk(-1),
       diskCount(0),
       firstSector(1),
       lastSector(16),
@@ -14,16 +12,12 @@ D88Image::D88Image()
       diskOffset(0),
       trackOffsets(),
       mediaType(-1),
-      diskName(),
-      filePosition(0) {}
+      diskName() {}
 
-D88Image::~D88Image() {
-  if (file != nullptr) std::fclose(file);
-}
+D88Image::~D88Image() { file.Close(); }
 
 bool D88Image::Open(const char* path) {
-  if (file != nullptr) std::fclose(file);
-  file = nullptr;
+  file.Close();
   diskCount = 0;
   currentDisk = -1;
   mediaType = -1;
@@ -33,9 +27,7 @@ bool D88Image::Open(const char* path) {
   // of an earlier image may lead a sector search into this file.
   ClearSelectedDisk();
   std::memset(trackOffsets, 0, sizeof trackOffsets);
-  file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  filePosition = 0;
+  if (!file.Open(path)) return false;
   ScanDisks();
   return true;
 }
@@ -48,14 +40,9 @@ void D88Image::ScanDisks() {
   int64_t offset = 0;
   while (diskCount < MaxDisks) {
     diskOffsets[diskCount] = static_cast<int32_t>(offset);
-    unsigned char raw[DiskHeader::Size];
-    if (!SeekTo(offset) ||
-        std::fread(raw, 1, sizeof raw, file) != sizeof raw) {
-      return;
-    }
-    filePosition += DiskHeader::Size;
+    DiskHeader header;
+    if (!ReadDiskHeader(offset, header)) return;
     ++diskCount;
-    const DiskHeader header = DecodeDiskHeader(raw);
     if (header.diskSize <= 0) return;
     offset += header.diskSize;
     if (offset > INT32_MAX) return;
@@ -71,17 +58,12 @@ void D88Image::ClearSelectedDisk() {
 }
 
 bool D88Image::SelectDisk(int32_t index) {
-  if (file == nullptr) return false;
+  if (!file.IsOpen()) return false;
   ClearSelectedDisk();
   if (index < 0 || index >= diskCount) return false;
 
-  unsigned char raw[DiskHeader::Size];
-  if (!SeekTo(diskOffsets[index]) ||
-      std::fread(raw, 1, sizeof raw, file) != sizeof raw) {
-    return false;
-  }
-  filePosition += DiskHeader::Size;
-  const DiskHeader header = DecodeDiskHeader(raw);
+  DiskHeader header;
+  if (!ReadDiskHeader(diskOffsets[index], header)) return false;
   diskOffset = diskOffsets[index];
   std::memcpy(trackOffsets, header.trackOffsets, sizeof trackOffsets);
   mediaType = header.mediaType;
@@ -103,11 +85,9 @@ int32_t D88Image::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r,
           record.dataSize < maxBytes ? record.dataSize : maxBytes;
       // A truncated image delivers fewer bytes than the record promises;
       // the count tells the caller how much of buffer is real.
-      const size_t got = std::fread(buffer, 1, static_cast<size_t>(wanted), file);
-      filePosition += static_cast<int64_t>(got);
-      return static_cast<int32_t>(got);
+      return file.Read(buffer, wanted);
     }
-    if (!SkipForward(record.dataSize) || EndsWalk(position, record)) return 0;
+    if (!file.Skip(record.dataSize) || EndsWalk(position, record)) return 0;
   }
 }
 
@@ -155,7 +135,7 @@ int32_t D88Image::ListSectorIds(int32_t track, unsigned char* buffer,
     buffer[written + 2] = static_cast<unsigned char>(record.r);
     buffer[written + 3] = static_cast<unsigned char>(record.n);
     written += EntrySize;
-    if (EndsWalk(position, record) || !SkipForward(record.dataSize)) break;
+    if (EndsWalk(position, record) || !file.Skip(record.dataSize)) break;
   }
   return written;
 }
@@ -173,34 +153,26 @@ bool D88Image::EndsWalk(int32_t position, const SectorHeader& record) {
 // False when there is no file or the track is absent: index outside the
 // table, entry 0 or negative, or an entry beyond the disk's size.
 bool D88Image::StartTrackWalk(int32_t track) {
-  if (file == nullptr || track < 0 || track >= TrackCount) return false;
+  if (!file.IsOpen() || track < 0 || track >= TrackCount) return false;
   const int32_t entry = trackOffsets[track];
   if (entry <= 0 || entry > diskSize) return false;
-  return SeekTo(static_cast<int64_t>(diskOffset) + entry);
+  // Both terms are 32-bit; their sum is taken in 64 bits.
+  return file.SeekTo(static_cast<int64_t>(diskOffset) + entry);
+}
+
+bool D88Image::ReadDiskHeader(int64_t offset, DiskHeader& header) {
+  unsigned char raw[DiskHeader::Size];
+  if (!file.SeekTo(offset) || file.Read(raw, DiskHeader::Size) != DiskHeader::Size) {
+    return false;
+  }
+  header = DecodeDiskHeader(raw);
+  return true;
 }
 
 bool D88Image::ReadRecordHeader(SectorHeader& header) {
   unsigned char raw[SectorHeader::Size];
-  if (std::fread(raw, 1, sizeof raw, file) != sizeof raw) return false;
-  filePosition += SectorHeader::Size;
+  if (file.Read(raw, SectorHeader::Size) != SectorHeader::Size) return false;
   header = DecodeSectorHeader(raw);
   return true;
 }
 
-// Seeks are refused, not attempted, where the position does not fit the
-// platform's `long` (32 bits on Windows), so a failed seek can never leave a
-// read to start from a stale position.
-bool D88Image::SeekTo(int64_t position) {
-  if (position < 0 || position > LONG_MAX) return false;
-  if (std::fseek(file, static_cast<long>(position), SEEK_SET) != 0) return false;
-  filePosition = position;
-  return true;
-}
-
-bool D88Image::SkipForward(int32_t bytes) {
-  const int64_t target = filePosition + bytes;
-  if (bytes < 0 || target > LONG_MAX) return false;
-  if (std::fseek(file, static_cast<long>(bytes), SEEK_CUR) != 0) return false;
-  filePosition = target;
-  return true;
-}

@@ -9,13 +9,13 @@
 #define D88_D88_IMAGE_H
 
 #include <cstdint>
-#include <cstdio>
 
 #include "d88_format.h"
+#include "image_file.h"
 
 class D88Image {
  public:
-  D88Image();
+  D88Image() noexcept;
   ~D88Image();
   D88Image(const D88Image&) = delete;
   D88Image& operator=(const D88Image&) = delete;
@@ -64,15 +64,14 @@ class D88Image {
   int32_t ListSectorIds(int32_t track, unsigned char* buffer, int32_t capacity);
 
  private:
-  bool SeekTo(int64_t position);
-  bool SkipForward(int32_t bytes);
+  bool ReadDiskHeader(int64_t offset, DiskHeader& header);
   bool ReadRecordHeader(SectorHeader& header);
   bool StartTrackWalk(int32_t track);
   static bool EndsWalk(int32_t position, const SectorHeader& record);
   void ClearSelectedDisk();
   void ScanDisks();
 
-  FILE* file;
+  ImageFile file;
   int32_t currentDisk;
   int32_t diskCount;
   int32_t firstSector;
@@ -83,9 +82,6 @@ class D88Image {
   int32_t trackOffsets[TrackCount];
   int32_t mediaType;
   char diskName[DiskHeader::NameLength + 1];
-  // Where the next read of `file` starts. Kept here because every position
-  // is checked against what the platform's seek can reach before seeking.
-  int64_t filePosition;
 };
 
 #endif  // D88_D88_IMAGE_H

@@ -202,6 +202,19 @@ TEST_F(ImageTest, ZeroCountRecordEndsTheWalkEvenWhenItsIdMatches) {
   EXPECT_EQ(image.ReadSector(0, 0, 0, 3, 1, buffer, 256), 0);
 }
 
+// A track may hold up to 65,535 records; the walk reaches the last of them
+// and not one record further.
+TEST_F(ImageTest, WalkReachesTheLastRecordACountAllows) {
+  for (int empty : {65534, 65535}) {
+    Disk disk;
+    std::vector<d88test::Record>& records = disk.tracks[0];
+    records.assign(empty, MakeRecord(0xEE, 0xEE, 0xEE, 0xEE, 65535, {}));
+    records.push_back(MakeRecord(0, 0, 1, 1, 65535, Filled(256, 0x42)));
+    ASSERT_TRUE(OpenDisk(disk));
+    EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), empty == 65534 ? 256 : 0) << empty;
+  }
+}
+
 TEST_F(ImageTest, TruncatedTrackDeliversWhatIsThere) {
   Disk disk;
   disk.tracks[0] = FiveRecords(5);

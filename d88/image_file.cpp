@@ -1,0 +1,78 @@
+#include "image_file.h"
+
+#include <climits>
+#include <cstring>
+
+bool ImageFile::Open(const char* path) {
+  Close();
+  file = std::fopen(path, "rb");
+  bufferStart = 0;
+  next = end = 0;
+  if (file == nullptr) return false;
+  // The stream's own buffer would only copy every byte twice (and read ahead
+  // of every seek); the buffer here does that job.
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  return true;
+}
+
+void ImageFile::Close() {
+  if (file != nullptr) std::fclose(file);
+  file = nullptr;
+}
+
+bool ImageFile::SeekTo(int64_t position) {
+  next = end = 0;
+  if (file == nullptr || position < 0 || position > LONG_MAX) return false;
+  if (std::fseek(file, static_cast<long>(position), SEEK_SET) != 0) return false;
+  bufferStart = position;
+  return true;
+}
+
+// Reads the next stretch of the file into the buffer, never past the last
+// position a `long` can name, so that positions stay seekable everywhere.
+bool ImageFile::Refill() {
+  bufferStart += end;
+  next = end = 0;
+  if (file == nullptr) return false;
+  const int64_t room = LONG_MAX - bufferStart;
+  const int32_t wanted = room < BufferSize ? static_cast<int32_t>(room) : BufferSize;
+  if (wanted <= 0) return false;
+  end = static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(wanted), file));
+  return end > 0;
+}
+
+int32_t ImageFile::ReadBeyondBuffer(unsigned char* destination, int32_t size) {
+  int32_t done = 0;
+  // A large read straight after a seek (a disk header) goes directly to the
+  // destination rather than through a buffer-sized read.
+  if (next == end && size >= DirectReadSize) {
+    const int64_t room = LONG_MAX - (bufferStart + end);
+    if (file == nullptr || room < size) return 0;
+    done = static_cast<int32_t>(std::fread(destination, 1, static_cast<size_t>(size), file));
+    bufferStart += end + done;
+    next = end = 0;
+    return done;
+  }
+  while (done < size) {
+    if (next == end && !Refill()) break;
+    const int32_t available = end - next;
+    const int32_t chunk = size - done < available ? size - done : available;
+    std::memcpy(destination + done, buffer + next, static_cast<size_t>(chunk));
+    next += chunk;
+    done += chunk;
+  }
+  return done;
+}
+
+bool ImageFile::SkipBeyondBuffer(int32_t size) {
+  if (size < 0) return false;
+  int32_t left = size;
+  while (left > 0) {
+    if (next == end && !Refill()) return false;
+    const int32_t available = end - next;
+    const int32_t chunk = left < available ? left : available;
+    next += chunk;
+    left -= chunk;
+  }
+  return true;
+}
