@@ -22,6 +22,7 @@ void ImageFile::Close() {
 
 bool ImageFile::SeekTo(int64_t position) {
   next = end = 0;
+  readSize = FirstReadSize;
   if (file == nullptr || position < 0 || position > LONG_MAX) return false;
   if (std::fseek(file, static_cast<long>(position), SEEK_SET) != 0) return false;
   bufferStart = position;
@@ -35,8 +36,9 @@ bool ImageFile::Refill() {
   next = end = 0;
   if (file == nullptr) return false;
   const int64_t room = LONG_MAX - bufferStart;
-  const int32_t wanted = room < BufferSize ? static_cast<int32_t>(room) : BufferSize;
+  const int32_t wanted = room < readSize ? static_cast<int32_t>(room) : readSize;
   if (wanted <= 0) return false;
+  if (readSize < BufferSize) readSize *= 2;
   end = static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(wanted), file));
   return end > 0;
 }

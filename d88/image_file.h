@@ -53,10 +53,14 @@ class ImageFile {
 
   static constexpr int32_t BufferSize = 16384;
   static constexpr int32_t DirectReadSize = 512;
+  // The first read after a seek is small, as most searches end within a
+  // few records; each further one doubles, up to the whole buffer.
+  static constexpr int32_t FirstReadSize = 4096;
   FILE* file = nullptr;
   int64_t bufferStart = 0;  // file position of buffer[0]
   int32_t next = 0;         // next byte to deliver
   int32_t end = 0;          // bytes in the buffer
+  int32_t readSize = FirstReadSize;  // bytes the next refill asks for
   unsigned char buffer[BufferSize] = {};
 };
 
