@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "d88_image.h"
-#include "messages.h"
+#include "command_line.h"
 
 namespace {
 
@@ -38,15 +38,7 @@ void PrintDisk(int32_t disk) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    const char* program = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
-    std::fprintf(stderr, USAGE_MESSAGE, program);
-    return 1;
-  }
-  if (!Image.Open(argv[1])) {
-    std::fputs(OPEN_FAILED_MESSAGE, stderr);
-    return 1;
-  }
+  if (!OpenImageFromCommandLine(Image, argc, argv)) return 1;
   for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) PrintDisk(disk);
   return 0;
 }

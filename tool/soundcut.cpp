@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "command_line.h"
 #include "messages.h"
 #include "region_cutter.h"
 #include "region_table.h"
@@ -28,15 +29,7 @@ bool IsGameDiskA() {
 }  // namespace
 
 int RunSoundcut(int argc, char** argv) {
-  if (argc != 2) {
-    const char* program = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
-    std::fprintf(stderr, USAGE_MESSAGE, program);
-    return 1;
-  }
-  if (!Image.Open(argv[1])) {
-    std::fputs(OPEN_FAILED_MESSAGE, stderr);
-    return 1;
-  }
+  if (!OpenImageFromCommandLine(Image, argc, argv)) return 1;
   // Every disk and every region is tried; one failure does not stop the
   // others, but it does make the run end with 1.
   bool allCut = true;

@@ -1,0 +1,12 @@
+// The command line both programs take: exactly one argument, a D88 image.
+#ifndef TOOL_COMMAND_LINE_H
+#define TOOL_COMMAND_LINE_H
+
+#include "d88_image.h"
+
+// Opens the image named by the only argument. Otherwise prints the usage
+// text (with the program name as typed) or the open-failure text on
+// standard error and returns false; the program then exits with 1.
+bool OpenImageFromCommandLine(D88Image& image, int argc, char** argv);
+
+#endif  // TOOL_COMMAND_LINE_H
