@@ -9,6 +9,8 @@ namespace {
 constexpr int DiskHeaderSize = 0x2B0;
 constexpr int SectorHeaderSize = 16;
 
+}  // namespace
+
 void PutLE16(Bytes& out, size_t at, uint32_t value) {
   out[at] = static_cast<uint8_t>(value);
   out[at + 1] = static_cast<uint8_t>(value >> 8);
@@ -31,8 +33,6 @@ void AppendRecord(Bytes& out, const Record& record) {
   PutLE16(out, at + 14, static_cast<uint32_t>(size));
   out.insert(out.end(), record.data.begin(), record.data.end());
 }
-
-}  // namespace
 
 Record MakeRecord(int c, int h, int r, int n, int count, Bytes data) {
   Record record;

@@ -33,6 +33,10 @@ struct Disk {
 };
 
 Bytes Build(const Disk& disk);
+// Appends one sector record (header and data) to raw image bytes.
+void AppendRecord(Bytes& out, const Record& record);
+void PutLE16(Bytes& out, size_t at, uint32_t value);
+void PutLE32(Bytes& out, size_t at, uint32_t value);
 Bytes Concat(const std::vector<Bytes>& parts);
 // A disk whose header stores `size` and that holds nothing else.
 Bytes HeaderOnlyDisk(int32_t size, const std::string& name = "");

@@ -1,33 +1,10 @@
 #include "worst_case_images.h"
 
-#include <cstring>
-
 namespace d88test {
 namespace {
 
 constexpr int HeaderSize = 688;
 constexpr int MaxCount = 65535;
-
-void PutLE16(Bytes& out, size_t at, uint32_t value) {
-  out[at] = static_cast<uint8_t>(value);
-  out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutLE32(Bytes& out, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void AppendRecord(Bytes& out, int c, int h, int r, int n, const Bytes& data) {
-  const size_t at = out.size();
-  out.resize(at + 16, 0);
-  out[at] = static_cast<uint8_t>(c);
-  out[at + 1] = static_cast<uint8_t>(h);
-  out[at + 2] = static_cast<uint8_t>(r);
-  out[at + 3] = static_cast<uint8_t>(n);
-  PutLE16(out, at + 4, MaxCount);
-  PutLE16(out, at + 14, static_cast<uint32_t>(data.size()));
-  out.insert(out.end(), data.begin(), data.end());
-}
 
 }  // namespace
 
@@ -53,10 +30,12 @@ Bytes SlowestImage(int emptyRecords, int dataBytes) {
     for (int track : {0, 7, 8, 9, 10}) PutLE32(out, at + 0x20 + 4 * track, HeaderSize);
   }
   const Bytes filler(static_cast<size_t>(dataBytes), 0xEE);
-  for (int i = 0; i < emptyRecords; ++i) AppendRecord(out, 0xEE, 0xEE, 0xEE, 0xEE, filler);
-  AppendRecord(out, 0, 0, 1, 1, SampleSector(0, 1));
+  for (int i = 0; i < emptyRecords; ++i) AppendRecord(out, MakeRecord(0xEE, 0xEE, 0xEE, 0xEE, MaxCount, filler));
+  AppendRecord(out, MakeRecord(0, 0, 1, 1, MaxCount, SampleSector(0, 1)));
   for (int track = 7; track <= 10; ++track) {
-    for (int r = 1; r <= 5; ++r) AppendRecord(out, track / 2, track % 2, r, 3, SampleSector(track, r));
+    for (int r = 1; r <= 5; ++r) {
+      AppendRecord(out, MakeRecord(track / 2, track % 2, r, 3, MaxCount, SampleSector(track, r)));
+    }
   }
   return out;
 }
