@@ -17,17 +17,24 @@ D88Image::D88Image() noexcept
 D88Image::~D88Image() { file.Close(); }
 
 bool D88Image::Open(const char* path) {
+  if (path == nullptr) {
+    file.Close();
+    diskCount = 0;
+    currentDisk = -1;
+    mediaType = -1;
+    return true;
+  }
+  return OpenStream(std::fopen(path, "rb"));
+}
+
+bool D88Image::OpenStream(FILE* stream) {
   file.Close();
   diskCount = 0;
-  currentDisk = -1;
-  mediaType = -1;
-  if (path == nullptr) return true;
-
   // A new image starts with nothing selected: no track entry or disk size
   // of an earlier image may lead a sector search into this file.
   ClearSelectedDisk();
   std::memset(trackOffsets, 0, sizeof trackOffsets);
-  if (!file.Open(path)) return false;
+  if (!file.Adopt(stream)) return false;
   ScanDisks();
   return true;
 }

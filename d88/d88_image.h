@@ -9,6 +9,7 @@
 #define D88_D88_IMAGE_H
 
 #include <cstdint>
+#include <cstdio>
 
 #include "d88_format.h"
 #include "image_file.h"
@@ -23,6 +24,10 @@ class D88Image {
   // With a path: closes any open image, opens this one and scans its disks.
   // False only when the file cannot be opened. With nullptr: closes.
   bool Open(const char* path);
+  // As Open(path), for a stream the caller opened for binary reading (where
+  // opening a file needs more care than fopen gives). The reader owns the
+  // stream from here on, also when the result is false (stream nullptr).
+  bool OpenStream(FILE* stream);
 
   int32_t DiskCount() const { return diskCount; }
   int32_t CurrentDisk() const { return currentDisk; }

@@ -3,9 +3,9 @@
 #include <climits>
 #include <cstring>
 
-bool ImageFile::Open(const char* path) {
+bool ImageFile::Adopt(FILE* stream) {
   Close();
-  file = std::fopen(path, "rb");
+  file = stream;
   bufferStart = 0;
   next = end = 0;
   if (file == nullptr) return false;

@@ -20,7 +20,9 @@ class ImageFile {
   ImageFile(const ImageFile&) = delete;
   ImageFile& operator=(const ImageFile&) = delete;
 
-  bool Open(const char* path);  // mode "rb"; closes any file open before
+  // Takes over a stream opened for binary reading (it is closed with this
+  // object); closes any file open before. False for nullptr.
+  bool Adopt(FILE* stream);
   void Close();
   bool IsOpen() const { return file != nullptr; }
 

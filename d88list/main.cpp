@@ -1,10 +1,10 @@
 // d88list: shows what a D88 image holds, disk by disk and track by track, so
 // that a user can see why soundcut does or does not recognise a disk.
 #include <cinttypes>
-#include <cstdio>
 
-#include "d88_image.h"
 #include "command_line.h"
+#include "console.h"
+#include "d88_image.h"
 
 namespace {
 
@@ -15,30 +15,40 @@ D88Image Image;
 constexpr int32_t MaxTrackIdBytes = 65535 * 4;
 unsigned char TrackIds[MaxTrackIdBytes];
 
-void PrintTrack(int32_t track) {
+// Each printer returns false once standard output fails: a listing that
+// cannot be written is not worth going on with.
+bool PrintTrack(int32_t track) {
   const int32_t bytes = Image.ListSectorIds(track, TrackIds, MaxTrackIdBytes);
-  if (bytes == 0) return;
-  std::printf("  track %" PRId32 ":", track);
+  if (bytes == 0) return true;
+  if (!PrintOut("  track %" PRId32 ":", track)) return false;
   for (int32_t at = 0; at < bytes; at += 4) {
-    std::printf(" %02X/%02X/%02X/%02X", TrackIds[at], TrackIds[at + 1],
-                TrackIds[at + 2], TrackIds[at + 3]);
+    if (!PrintOut(" %02X/%02X/%02X/%02X", TrackIds[at], TrackIds[at + 1], TrackIds[at + 2],
+                  TrackIds[at + 3])) {
+      return false;
+    }
   }
-  std::putchar('\n');
+  return PrintOut("\n");
 }
 
-void PrintDisk(int32_t disk) {
-  if (!Image.SelectDisk(disk)) return;
+bool PrintDisk(int32_t disk) {
+  if (!Image.SelectDisk(disk)) return true;
   // The name is printed as stored: raw bytes, whatever their encoding.
-  std::printf("disk %" PRId32 ": \"%s\" media 0x%02" PRIX32 " size %" PRId32 "\n",
-              disk, Image.DiskName(), static_cast<uint32_t>(Image.MediaType()),
-              Image.DiskSize());
-  for (int32_t track = 0; track < TrackCount; ++track) PrintTrack(track);
+  if (!PrintOut("disk %" PRId32 ": \"%s\" media 0x%02" PRIX32 " size %" PRId32 "\n", disk,
+                Image.DiskName(), static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
+    return false;
+  }
+  for (int32_t track = 0; track < TrackCount; ++track) {
+    if (!PrintTrack(track)) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!OpenImageFromCommandLine(Image, argc, argv)) return 1;
-  for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) PrintDisk(disk);
-  return 0;
+  for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) {
+    if (!PrintDisk(disk)) return 1;
+  }
+  return FinishOutput() ? 0 : 1;
 }

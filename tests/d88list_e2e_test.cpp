@@ -16,6 +16,9 @@ using d88test::MakeRecord;
 namespace {
 
 const std::string Program = D88LIST_PROGRAM;
+const std::string OpenFailed =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC5"
+    "\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n";
 
 std::string Id(int c, int h, int r, int n) {
   char text[16];
@@ -31,9 +34,32 @@ TEST(D88List, WrongArgumentsAndMissingImageFail) {
   EXPECT_EQ(result.err, AsConsoleText("Usage: " + Program + " [d88file]\n"));
   result = scratch.Run(Program, {"absent.d88"});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, AsConsoleText("\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B"
-                                      "\x83\x76\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n"));
+  EXPECT_EQ(result.err, AsConsoleText(OpenFailed));
 }
+
+#ifndef _WIN32
+// Only a regular file is an image; a FIFO with no writer is refused at once.
+TEST(D88List, NonRegularImagesAreRefused) {
+  d88test::ScratchDir scratch;
+  ASSERT_EQ(scratch.Shell("mkfifo fifo"), 0);
+  for (const std::string image : {".", "fifo", "/dev/null"}) {
+    SCOPED_TRACE(image);
+    const d88test::RunResult result = scratch.Run(Program, {image}, "timeout 10 ");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, OpenFailed);
+  }
+}
+
+TEST(D88List, ListingThatCannotBeWrittenEndsWithOne) {
+  d88test::ScratchDir scratch;
+  scratch.Put("image.d88", Build(d88test::GameDiskA()));
+  const d88test::RunResult result = scratch.Run(Program, {"image.d88"}, "",
+                                                d88test::ScratchDir::Streams::OutputToFullDevice);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "");
+}
+#endif
 
 TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
   Disk first;

@@ -19,16 +19,6 @@ namespace fs = std::filesystem;
 namespace d88test {
 namespace {
 
-std::string Quote(const std::string& word) {
-#ifdef _WIN32
-  return "\"" + word + "\"";
-#else
-  std::string quoted = "'";
-  for (char ch : word) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-  return quoted + "'";
-#endif
-}
-
 std::string ReadText(const std::string& path) {
   const Bytes bytes = ReadFileBytes(path);
   return std::string(bytes.begin(), bytes.end());
@@ -43,6 +33,16 @@ int ExitCodeOf(int status) {
 }
 
 }  // namespace
+
+std::string Quote(const std::string& word) {
+#ifdef _WIN32
+  return "\"" + word + "\"";
+#else
+  std::string quoted = "'";
+  for (char ch : word) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return quoted + "'";
+#endif
+}
 
 ScratchDir::ScratchDir() {
   static std::atomic<int> counter{0};
@@ -81,27 +81,44 @@ std::vector<std::string> ScratchDir::Entries() const {
 
 RunResult ScratchDir::Run(const std::string& program,
                           const std::vector<std::string>& args,
-                          const std::string& shellSetup) const {
+                          const std::string& shellSetup, Streams streams) const {
   const std::string outPath = (fs::path(root_) / "stdout").string();
   const std::string errPath = (fs::path(root_) / "stderr").string();
+  WriteFileBytes(outPath, {});
+  WriteFileBytes(errPath, {});
   std::string command = shellSetup + Quote(program);
   for (const std::string& arg : args) command += " " + Quote(arg);
-  command += " >" + Quote(outPath) + " 2>" + Quote(errPath);
-#ifdef _WIN32
-  // cmd.exe drops the outer quotes of a command line that starts with one.
-  command = "\"" + command + "\"";
-#endif
-
-  const fs::path previous = fs::current_path();
-  fs::current_path(work_);
-  const int status = std::system(command.c_str());
-  fs::current_path(previous);
+  switch (streams) {
+    case Streams::Separate:
+      command += " >" + Quote(outPath) + " 2>" + Quote(errPath);
+      break;
+    case Streams::Merged:
+      command += " >" + Quote(outPath) + " 2>&1";
+      break;
+    case Streams::OutputToFullDevice:
+      command += " >/dev/full 2>" + Quote(errPath);
+      break;
+  }
 
   RunResult result;
-  result.exitCode = ExitCodeOf(status);
+  result.exitCode = Shell(command);
   result.out = ReadText(outPath);
   result.err = ReadText(errPath);
   return result;
+}
+
+int ScratchDir::Shell(const std::string& command) const {
+#ifdef _WIN32
+  // cmd.exe drops the outer quotes of a command line that starts with one.
+  const std::string line = "\"" + command + "\"";
+#else
+  const std::string& line = command;
+#endif
+  const fs::path previous = fs::current_path();
+  fs::current_path(work_);
+  const int status = std::system(line.c_str());
+  fs::current_path(previous);
+  return ExitCodeOf(status);
 }
 
 std::string AsConsoleText(const std::string& text) {

@@ -33,15 +33,25 @@ class ScratchDir {
   // Names of the entries in Work(), sorted.
   std::vector<std::string> Entries() const;
 
+  // Where a run's standard streams go: each to a file of its own, both into
+  // one file (RunResult::out), or standard output to a device that is
+  // always full (POSIX).
+  enum class Streams { Separate, Merged, OutputToFullDevice };
+
   // Runs `program` with `args` in Work(). `args` are passed as typed.
   // `shellSetup` is shell text run first in the same shell (limits, say).
   RunResult Run(const std::string& program, const std::vector<std::string>& args,
-                const std::string& shellSetup = "") const;
+                const std::string& shellSetup = "", Streams streams = Streams::Separate) const;
+  // Runs shell text in Work(); returns its exit code.
+  int Shell(const std::string& command) const;
 
  private:
   std::string root_;
   std::string work_;
 };
+
+// A word quoted for the shell that Run and Shell use.
+std::string Quote(const std::string& word);
 
 // Text as a program writes it through a text-mode stream on this platform:
 // each line feed becomes CR LF on Windows.

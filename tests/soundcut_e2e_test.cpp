@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "d88_builder.h"
 #include "program_run.h"
 
@@ -39,6 +43,14 @@ std::string CannotWrite(const std::string& file) {
                 "\x82\xDF\x82\xDC\x82\xB9\x82\xF1.\n";
 }
 
+// What a cut of GameDiskA(_, variant) leaves in each output file.
+Bytes RegionOf(const std::string& file, int variant = 0) {
+  if (file == "PSGDRV") return d88test::SampleRun(8, 2, 2, variant);
+  if (file == "OPMDRV") return d88test::SampleRun(8, 4, 2, variant);
+  if (file == "PSGMUS") return d88test::SampleRun(7, 1, 6, variant);
+  return d88test::SampleRun(9, 1, 10, variant);  // OPMMUS
+}
+
 std::vector<std::string> WithImage(std::vector<std::string> names) {
   names.push_back("image.d88");
   std::sort(names.begin(), names.end());
@@ -70,6 +82,31 @@ TEST_F(SoundcutRun, MissingImageIsReportedInShiftJis) {
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, AsConsoleText(OpenFailed));
 }
+
+#ifndef _WIN32
+// Only a regular file is an image. A FIFO nobody writes to must be refused
+// at once rather than waited on (the time limit ends a run that hangs).
+TEST_F(SoundcutRun, NonRegularImagesAreRefused) {
+  ASSERT_EQ(scratch.Shell("mkfifo fifo"), 0);
+  for (const std::string image : {".", "fifo", "/dev/null"}) {
+    SCOPED_TRACE(image);
+    const d88test::RunResult result = scratch.Run(Program, {image}, "timeout 10 ");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, OpenFailed);
+  }
+}
+
+// soundcut still cuts every region; the lost messages make the run fail.
+TEST_F(SoundcutRun, StandardOutputThatCannotBeWrittenEndsWithOne) {
+  scratch.Put("image.d88", Build(GameDiskA()));
+  const d88test::RunResult result = scratch.Run(Program, {"image.d88"}, "",
+                                                d88test::ScratchDir::Streams::OutputToFullDevice);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
+}
+#endif
 
 TEST_F(SoundcutRun, ImagesWithoutTheGameDiskAreSilent) {
   for (const Bytes& image : {Bytes{}, Bytes(687, 0x41), Build(OrdinaryDisk("Other X1 System", 2))}) {
@@ -115,10 +152,7 @@ TEST_F(SoundcutRun, CutsTheFourRegionsByteForByte) {
   EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(scratch.Entries(), WithImage(OutputFiles));
-  EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2));
-  EXPECT_EQ(scratch.Get("OPMDRV"), d88test::SampleRun(8, 4, 2));
-  EXPECT_EQ(scratch.Get("PSGMUS"), d88test::SampleRun(7, 1, 6));
-  EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
+  for (const std::string& name : OutputFiles) EXPECT_EQ(scratch.Get(name), RegionOf(name)) << name;
 }
 
 TEST_F(SoundcutRun, ReplacesExistingFilesExactly) {
@@ -160,6 +194,19 @@ TEST_F(SoundcutRun, PartlyReadRegionLeavesNoFile) {
   EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
   EXPECT_EQ(result.err, AsConsoleText(CannotRead("PSGMUS")));
   EXPECT_EQ(scratch.Entries(), WithImage({"OPMDRV", "OPMMUS", "PSGDRV"}));
+}
+
+// Standard output is flushed before each error line, so that a merged
+// stream shows the error after the lines it follows.
+TEST_F(SoundcutRun, MergedStreamsKeepTheirOrder) {
+  Disk disk = GameDiskA();
+  disk.tracks[8].erase(disk.tracks[8].begin() + 3);  // OPMDRV's first sector
+  scratch.Put("image.d88", Build(disk));
+  const d88test::RunResult result =
+      scratch.Run(Program, {"image.d88"}, "", d88test::ScratchDir::Streams::Merged);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + "cutting ... PSGDRV\n" + CannotRead("OPMDRV") +
+                                      "cutting ... PSGMUS\ncutting ... OPMMUS\n"));
 }
 
 TEST_F(SoundcutRun, PartlyReadRegionKeepsTheEarlierFile) {
@@ -210,6 +257,94 @@ TEST_F(SoundcutRun, WindowsMessagesEndWithCrLf) {
 #endif
 
 #ifndef _WIN32
+struct stat StatusOf(const std::string& path) {
+  struct stat status {};
+  EXPECT_EQ(lstat(path.c_str(), &status), 0) << path;
+  return status;
+}
+
+// Names planted in the folder, by anyone who can write there, are never
+// opened, followed or removed: not at the temporary name earlier versions
+// used, and not at the target name, where a link is replaced by the file
+// (even a link to a file that already holds the right bytes).
+TEST_F(SoundcutRun, PlantedNamesAreNeverWrittenThrough) {
+  const std::string outside = scratch.PathOf("../outside");
+  const std::string holdsRegion = scratch.PathOf("../holds-region");
+  d88test::WriteFileBytes(outside, Bytes{'k', 'e', 'e', 'p'});
+  d88test::WriteFileBytes(holdsRegion, d88test::SampleRun(7, 1, 6));
+  std::filesystem::create_symlink(outside, scratch.PathOf("PSGDRV.soundcut-tmp"));
+  scratch.Put("OPMDRV.soundcut-tmp", Bytes{'m', 'i', 'n', 'e'});
+  std::filesystem::create_symlink(outside, scratch.PathOf("OPMMUS"));
+  std::filesystem::create_symlink(holdsRegion, scratch.PathOf("PSGMUS"));
+
+  const d88test::RunResult result = RunOn(Build(GameDiskA()));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(d88test::ReadFileBytes(outside), (Bytes{'k', 'e', 'e', 'p'}));
+  EXPECT_EQ(d88test::ReadFileBytes(holdsRegion), d88test::SampleRun(7, 1, 6));
+  EXPECT_EQ(scratch.Get("OPMDRV.soundcut-tmp"), (Bytes{'m', 'i', 'n', 'e'}));
+  EXPECT_TRUE(std::filesystem::is_symlink(scratch.PathOf("PSGDRV.soundcut-tmp")));
+  for (const std::string& name : OutputFiles) {
+    EXPECT_TRUE(S_ISREG(StatusOf(scratch.PathOf(name)).st_mode)) << name;
+  }
+  EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2));
+  EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
+  EXPECT_EQ(scratch.Get("PSGMUS"), d88test::SampleRun(7, 1, 6));
+  EXPECT_EQ(scratch.Entries(), WithImage({"OPMDRV", "OPMDRV.soundcut-tmp", "OPMMUS", "PSGDRV",
+                                          "PSGDRV.soundcut-tmp", "PSGMUS"}));
+}
+
+TEST_F(SoundcutRun, NewFilesGetTheUsualPermissions) {
+  scratch.Put("image.d88", Build(GameDiskA()));
+  ASSERT_EQ(scratch.Run(Program, {"image.d88"}, "umask 027; ").exitCode, 0);
+  for (const std::string& name : OutputFiles) {
+    EXPECT_EQ(StatusOf(scratch.PathOf(name)).st_mode & 0777, 0640u) << name;
+  }
+}
+
+// A file that already holds exactly the region stays as it is (the same
+// file, not a copy put in its place); any other is replaced.
+TEST_F(SoundcutRun, RerunLeavesFilesThatAlreadyHoldTheRegion) {
+  Bytes oneByteOff = d88test::SampleRun(8, 4, 2);
+  oneByteOff[2047] ^= 1;
+  Bytes oneByteMore = d88test::SampleRun(7, 1, 6);
+  oneByteMore.push_back(0);
+  scratch.Put("PSGDRV", d88test::SampleRun(8, 2, 2));
+  scratch.Put("OPMDRV", oneByteOff);
+  scratch.Put("PSGMUS", oneByteMore);
+  const ino_t untouched = StatusOf(scratch.PathOf("PSGDRV")).st_ino;
+  const ino_t offBefore = StatusOf(scratch.PathOf("OPMDRV")).st_ino;
+  const ino_t moreBefore = StatusOf(scratch.PathOf("PSGMUS")).st_ino;
+
+  const d88test::RunResult result = RunOn(Build(GameDiskA()));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, Recognised + CutAll);
+  EXPECT_EQ(StatusOf(scratch.PathOf("PSGDRV")).st_ino, untouched);
+  EXPECT_NE(StatusOf(scratch.PathOf("OPMDRV")).st_ino, offBefore);
+  EXPECT_NE(StatusOf(scratch.PathOf("PSGMUS")).st_ino, moreBefore);
+  EXPECT_EQ(scratch.Get("OPMDRV"), d88test::SampleRun(8, 4, 2));
+  EXPECT_EQ(scratch.Get("PSGMUS"), d88test::SampleRun(7, 1, 6));
+}
+
+// Two runs cutting different images in one folder at the same time: every
+// file afterwards is one image's whole region, and no temporary file is left.
+TEST_F(SoundcutRun, ConcurrentRunsLeaveWholeFiles) {
+  scratch.Put("one.d88", Build(GameDiskA("ONE", 1)));
+  scratch.Put("two.d88", Build(GameDiskA("TWO", 2)));
+  const std::string run = d88test::Quote(Program);
+  for (int round = 0; round < 40; ++round) {
+    ASSERT_EQ(scratch.Shell(run + " one.d88 >/dev/null & " + run + " two.d88 >/dev/null; " +
+                            "second=$?; wait $!; exit $(($? | second))"),
+              0);
+    for (const std::string& name : OutputFiles) {
+      const Bytes got = scratch.Get(name);
+      EXPECT_TRUE(got == RegionOf(name, 1) || got == RegionOf(name, 2)) << name << ", round " << round;
+    }
+  }
+  EXPECT_EQ(scratch.Entries(), (std::vector<std::string>{"OPMDRV", "OPMMUS", "PSGDRV", "PSGMUS",
+                                                         "one.d88", "two.d88"}));
+}
+
 TEST_F(SoundcutRun, FileCutShortByAWriteErrorLeavesTheEarlierFile) {
   scratch.Put("OPMMUS", Bytes{'o', 'l', 'd'});
   scratch.Put("image.d88", Build(GameDiskA()));

@@ -1,16 +1,9 @@
-// Every text soundcut prints. The Japanese texts are Shift-JIS (code page
+// Every text soundcut prints beyond the command line's (usage, open
+// failure). The Japanese texts are Shift-JIS (code page
 // 932) bytes, written as they are so that they read correctly on a Japanese
 // Windows console; they are spelled as escapes to keep this file ASCII.
 #ifndef TOOL_MESSAGES_H
 #define TOOL_MESSAGES_H
-
-// "Usage: <program> [d88file]" on standard error.
-#define USAGE_MESSAGE "Usage: %s [d88file]\n"
-
-// ファイルをオープンできません. (the file cannot be opened)
-#define OPEN_FAILED_MESSAGE                                           \
-  "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76" \
-  "\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n"
 
 // Brevindor Tolvask (X1) Disk Aを認識しました. (disk A of the game recognised)
 #define RECOGNISED_MESSAGE       \

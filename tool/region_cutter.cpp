@@ -1,7 +1,6 @@
 #include "region_cutter.h"
 
-#include <cstdio>
-
+#include "console.h"
 #include "messages.h"
 #include "output_file.h"
 #include "tool_state.h"
@@ -13,16 +12,16 @@ bool CutRegion(const char* name, int32_t track, int32_t c, int32_t h, int32_t r,
   const int32_t wanted = offset + length;
 
   const int32_t got = Image.ReadSectors(track, c, h, r, n, SectorBuffer, wanted);
-  if (got > 0) std::printf(CUTTING_MESSAGE, name);
+  if (got > 0) PrintOut(CUTTING_MESSAGE, name);
   if (got < wanted) {
     // Writing anyway would fill the rest of the file with whatever earlier
     // reads left in the buffer.
-    std::fprintf(stderr, CANNOT_READ_SECTORS_MESSAGE, name);
+    PrintError(CANNOT_READ_SECTORS_MESSAGE, name);
     return false;
   }
   if (wanted == 0) return false;  // nothing was read, so nothing to cut
   if (!WriteFileReplacing(name, SectorBuffer + offset, length)) {
-    std::fprintf(stderr, CANNOT_WRITE_FILE_MESSAGE, name);
+    PrintError(CANNOT_WRITE_FILE_MESSAGE, name);
     return false;
   }
   return true;

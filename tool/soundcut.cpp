@@ -1,9 +1,9 @@
 #include "soundcut.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "command_line.h"
+#include "console.h"
 #include "messages.h"
 #include "region_cutter.h"
 #include "region_table.h"
@@ -39,12 +39,15 @@ int RunSoundcut(int argc, char** argv) {
     // The game's disks have five sectors per track, numbered 1-5.
     Image.SetSectorRange(1, 5);
     if (!IsGameDiskA()) continue;
-    std::fputs(RECOGNISED_MESSAGE, stdout);
+    PrintOut(RECOGNISED_MESSAGE);
     for (const Region& region : RegionTable) {
       allCut = CutRegion(region.fileName, region.track, region.c, region.h,
                          region.r, region.n, region.offset, region.length) &&
                allCut;
     }
   }
-  return allCut ? 0 : 1;
+  // The files are the real output, so a failed standard output only
+  // changes the exit code, after every region was tried.
+  const bool printed = FinishOutput();
+  return allCut && printed ? 0 : 1;
 }

@@ -1,0 +1,22 @@
+// Text on the standard streams. Standard output stays buffered, so a long
+// listing stays fast; anything sent to standard error first flushes it, so
+// that the two merged into one file or pipe read in the order things
+// happened. A failed write to standard output (a full disk, a closed
+// stream) is remembered, so that the program can end with an error.
+#ifndef PLATFORM_CONSOLE_H
+#define PLATFORM_CONSOLE_H
+
+#if defined(__GNUC__) || defined(__clang__)
+#define PRINTF_LIKE __attribute__((format(printf, 1, 2)))
+#else
+#define PRINTF_LIKE
+#endif
+
+// printf to standard output. False once any write to it has failed.
+bool PrintOut(const char* format, ...) PRINTF_LIKE;
+// printf to standard error, after flushing standard output.
+void PrintError(const char* format, ...) PRINTF_LIKE;
+// Flushes standard output. True when everything written to it arrived.
+bool FinishOutput();
+
+#endif  // PLATFORM_CONSOLE_H

@@ -1,0 +1,225 @@
+#include "native_file.h"
+
+#include <ctime>
+
+#ifdef _WIN32
+#define _CRT_RAND_S  // rand_s, the C runtime's wrapper of the system's RNG
+#include <fcntl.h>
+#include <io.h>
+#include <cstdlib>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_NOFOLLOW
+#define O_NOFOLLOW 0
+#endif
+#ifndef O_NOCTTY
+#define O_NOCTTY 0
+#endif
+
+#ifdef _WIN32
+
+namespace {
+
+HANDLE AsHandle(NativeFile file) { return reinterpret_cast<HANDLE>(file); }
+NativeFile AsNative(HANDLE handle) {
+  return handle == INVALID_HANDLE_VALUE ? NoFile : reinterpret_cast<NativeFile>(handle);
+}
+
+// A regular file: on a disk, and neither a directory nor a link.
+bool IsRegularFile(HANDLE handle, int64_t& size) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info)) {
+    return false;
+  }
+  const DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  return (info.dwFileAttributes & notPlain) == 0;
+}
+
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
+
+FILE* OpenRegularFileForReading(const char* path) {
+  const HANDLE handle = CreateFileA(path, GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  BY_HANDLE_FILE_INFORMATION info;
+  // Links are followed here (the open went through them), so only the type
+  // and the directory flag matter.
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* stream = _fdopen(descriptor, "rb");
+  if (stream == nullptr) _close(descriptor);
+  return stream;
+}
+
+NativeFile OpenRegularFileNoFollow(const char* path, int64_t& size) {
+  const HANDLE handle = CreateFileA(path, GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return NoFile;
+  if (!IsRegularFile(handle, size)) {
+    CloseHandle(handle);
+    return NoFile;
+  }
+  return AsNative(handle);
+}
+
+CreateResult CreateNewFile(const char* path, NativeFile& file) {
+  const HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  file = AsNative(handle);
+  if (file != NoFile) return CreateResult::Created;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateResult::NameTaken
+                                                                       : CreateResult::Failed;
+}
+
+int32_t ReadSome(NativeFile file, unsigned char* buffer, int32_t size) {
+  DWORD got = 0;
+  if (!ReadFile(AsHandle(file), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+  return static_cast<int32_t>(got);
+}
+
+bool WriteAll(NativeFile file, const unsigned char* data, int32_t size) {
+  while (size > 0) {
+    DWORD written = 0;
+    if (!WriteFile(AsHandle(file), data, static_cast<DWORD>(size), &written, nullptr) ||
+        written == 0) {
+      return false;
+    }
+    data += written;
+    size -= static_cast<int32_t>(written);
+  }
+  return true;
+}
+
+bool CloseFile(NativeFile file) { return CloseHandle(AsHandle(file)) != 0; }
+
+// A plain rename refuses to replace an existing file, so the move is asked
+// to; it replaces a link at `to` rather than writing through it.
+bool ReplaceName(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void RemoveName(const char* path) { DeleteFileA(path); }
+
+uint64_t UnpredictableNumber() {
+  unsigned int high = 0;
+  unsigned int low = 0;
+  uint64_t value = (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
+  if (rand_s(&high) == 0 && rand_s(&low) == 0) {
+    value ^= (static_cast<uint64_t>(high) << 32) | low;
+  }
+  return value;
+}
+
+#else  // POSIX
+
+namespace {
+
+bool IsRegularFile(int descriptor, int64_t& size) {
+  struct stat status {};
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  size = static_cast<int64_t>(status.st_size);
+  return true;
+}
+
+// Opens without waiting: a FIFO with no writer or a device that is not ready
+// would otherwise hold the open until they are.
+int OpenForReading(const char* path, int extraFlags, int64_t& size) {
+  const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | extraFlags);
+  if (descriptor < 0) return -1;
+  if (!IsRegularFile(descriptor, size)) {
+    close(descriptor);
+    return -1;
+  }
+  // Reads of a regular file never wait anyway; the stream gets an ordinary
+  // descriptor all the same.
+  const int flags = fcntl(descriptor, F_GETFL);
+  if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+  return descriptor;
+}
+
+}  // namespace
+
+FILE* OpenRegularFileForReading(const char* path) {
+  int64_t size = 0;
+  const int descriptor = OpenForReading(path, 0, size);
+  if (descriptor < 0) return nullptr;
+  FILE* stream = fdopen(descriptor, "rb");
+  if (stream == nullptr) close(descriptor);
+  return stream;
+}
+
+NativeFile OpenRegularFileNoFollow(const char* path, int64_t& size) {
+  return OpenForReading(path, O_NOFOLLOW, size);
+}
+
+CreateResult CreateNewFile(const char* path, NativeFile& file) {
+  // O_EXCL with O_CREAT fails on anything standing at the name, a link
+  // included, so nothing planted there is ever written through.
+  constexpr mode_t UsualPermissions = 0666;  // less the umask, as fopen gives
+  const int descriptor =
+      open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, UsualPermissions);
+  file = descriptor;
+  if (descriptor >= 0) return CreateResult::Created;
+  return errno == EEXIST ? CreateResult::NameTaken : CreateResult::Failed;
+}
+
+int32_t ReadSome(NativeFile file, unsigned char* buffer, int32_t size) {
+  for (;;) {
+    const ssize_t got = read(static_cast<int>(file), buffer, static_cast<size_t>(size));
+    if (got >= 0) return static_cast<int32_t>(got);
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool WriteAll(NativeFile file, const unsigned char* data, int32_t size) {
+  while (size > 0) {
+    const ssize_t written = write(static_cast<int>(file), data, static_cast<size_t>(size));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<int32_t>(written);
+  }
+  return true;
+}
+
+bool CloseFile(NativeFile file) { return close(static_cast<int>(file)) == 0; }
+
+bool ReplaceName(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+void RemoveName(const char* path) { unlink(path); }
+
+uint64_t UnpredictableNumber() {
+  uint64_t value = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(std::time(nullptr));
+  uint64_t random = 0;
+  const int source = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+  if (source >= 0) {
+    if (read(source, &random, sizeof random) == static_cast<ssize_t>(sizeof random)) value ^= random;
+    close(source);
+  }
+  return value;
+}
+
+#endif

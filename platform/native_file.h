@@ -1,0 +1,45 @@
+// The few file operations whose safe form differs between POSIX and
+// Windows: opening only regular files, creating a file that must not exist
+// yet, and replacing one name by another in a single step.
+#ifndef PLATFORM_NATIVE_FILE_H
+#define PLATFORM_NATIVE_FILE_H
+
+#include <cstdint>
+#include <cstdio>
+
+// A file descriptor on POSIX, a HANDLE on Windows; NoFile when none.
+using NativeFile = intptr_t;
+constexpr NativeFile NoFile = -1;
+
+// Opens `path` for binary reading when it is a regular file (a link to one
+// is followed). Directories, FIFOs, sockets and devices give nullptr without
+// waiting for a writer or a device: the type is checked on the opened file
+// itself, so nothing can be swapped in between the check and the reads.
+FILE* OpenRegularFileForReading(const char* path);
+
+// Opens `path` for reading when it is itself a regular file: a link at that
+// name is not followed, and anything but a regular file gives NoFile.
+// `size` receives the file's length.
+NativeFile OpenRegularFileNoFollow(const char* path, int64_t& size);
+
+enum class CreateResult { Created, NameTaken, Failed };
+// Creates `path` for writing only when nothing at all stands at that name
+// (a dangling link counts as something). New files get the usual
+// permissions (0666 less the umask on POSIX).
+CreateResult CreateNewFile(const char* path, NativeFile& file);
+
+// Bytes read (0 at the end of the file), or -1 on an error.
+int32_t ReadSome(NativeFile file, unsigned char* buffer, int32_t size);
+bool WriteAll(NativeFile file, const unsigned char* data, int32_t size);
+bool CloseFile(NativeFile file);
+
+// Puts the file `from` in place of the name `to` in one step: a reader of
+// `to` sees either the old file or the new one. A link at `to` is itself
+// replaced, never followed.
+bool ReplaceName(const char* from, const char* to);
+void RemoveName(const char* path);
+
+// A value no other process can guess, for names of temporary files.
+uint64_t UnpredictableNumber();
+
+#endif  // PLATFORM_NATIVE_FILE_H
