@@ -32,6 +32,8 @@ TEST(DiskHeaderRecord, NameStopsAtZeroAndKeepsSixteenBytes) {
   EXPECT_EQ(header.diskSize, DiskHeader::Size);
   EXPECT_EQ(header.trackOffsets[163], -5);
 
+  raw[3] = 0x01;  // only a zero byte ends the name
+  EXPECT_STREQ(DecodeDiskHeader(raw).name, "ABC\x01" "EFGHIJKLMNOP");
   raw[3] = 0;
   EXPECT_STREQ(DecodeDiskHeader(raw).name, "ABC");
 }

@@ -37,6 +37,16 @@ class ImageTest : public ::testing::Test {
 
 Bytes Filled(size_t size, uint8_t value) { return Bytes(size, value); }
 
+// Writes `pieces` at their offsets; the gaps between them take no disk space.
+void WriteSparse(const std::string& path, const std::vector<std::pair<int64_t, Bytes>>& pieces) {
+  std::ofstream out(path, std::ios::binary);
+  for (const auto& [offset, bytes] : pieces) {
+    out.seekp(offset);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  ASSERT_TRUE(out.good());
+}
+
 // A track of five 256-byte records R1..R5 whose data bytes are their R.
 std::vector<d88test::Record> FiveRecords(int count) {
   std::vector<d88test::Record> records;
@@ -106,6 +116,17 @@ TEST_F(ImageTest, ScanStopsWhereTheNextOffsetWouldOverflow) {
   // 0x7FFFFFFF then 688 more would pass the largest 32-bit offset.
   ASSERT_TRUE(OpenBytes(HeaderOnlyDisk(INT32_MAX)));
   EXPECT_EQ(image.DiskCount(), 1);
+  // Two disks of 1 GiB: a third header stands at 2^31, which no disk offset
+  // can name, so the scan must stop before reading it.
+  const std::string path = scratch.PathOf("sparse.d88");
+  constexpr int32_t OneGiB = 0x40000000;
+  WriteSparse(path, {{0, HeaderOnlyDisk(OneGiB)},
+                     {OneGiB, HeaderOnlyDisk(OneGiB)},
+                     {int64_t{2} * OneGiB, HeaderOnlyDisk(688)}});
+  ASSERT_TRUE(image.Open(path.c_str()));
+  EXPECT_EQ(image.DiskCount(), 2);
+  image.Open(nullptr);
+  std::filesystem::remove(path);
 }
 
 // --- Selecting a disk ---
@@ -117,17 +138,24 @@ TEST_F(ImageTest, FailedSelectionLeavesNoDiskSelected) {
     EXPECT_FALSE(image.SelectDisk(index));
     EXPECT_EQ(image.CurrentDisk(), -1);
     EXPECT_EQ(image.MediaType(), -1);
+    EXPECT_EQ(image.DiskSize(), 0);
     EXPECT_STREQ(image.DiskName(), "");
   }
 }
 
 TEST_F(ImageTest, ClosedReaderSelectsAndFindsNothing) {
+  EXPECT_EQ(image.DiskCount(), 0);
+  EXPECT_EQ(image.CurrentDisk(), -1);
+  EXPECT_EQ(image.MediaType(), -1);
+  EXPECT_EQ(image.DiskSize(), 0);
+  EXPECT_STREQ(image.DiskName(), "");
   EXPECT_FALSE(image.SelectDisk(0));
   EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
   ASSERT_TRUE(OpenDisk(d88test::GameDiskA()));
   EXPECT_TRUE(image.Open(nullptr));
   EXPECT_EQ(image.DiskCount(), 0);
   EXPECT_EQ(image.CurrentDisk(), -1);
+  EXPECT_EQ(image.MediaType(), -1);
   EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
 }
 
@@ -239,6 +267,30 @@ TEST_F(ImageTest, AbsentTracksFindNothing) {
   }
 }
 
+// Any entry from 1 up to the disk's size is a track, even one that starts
+// inside the disk header: here the record header is header bytes 1-16 (ID
+// "ABCD", count 1, one byte of data).
+TEST_F(ImageTest, TrackMayStartAtOffsetOne) {
+  Disk disk;
+  disk.name = std::string("XABCD\x01\0\0\0\0\0\0\0\0\0\x01\0", 17);
+  disk.trackEntries[5] = 1;
+  ASSERT_TRUE(OpenDisk(disk));
+  EXPECT_EQ(image.ReadSector(5, 'A', 'B', 'C', 'D', buffer, 256), 1);
+}
+
+// Skipping a record's data that ends around the reader's buffer refills
+// (4 KiB after a seek, then 8 and 16 KiB) lands exactly on the next record.
+TEST_F(ImageTest, SkipsLandExactlyAcrossBufferRefills) {
+  for (int size : {4079, 4080, 4081, 4082, 12272, 12273, 12274, 28656, 28657, 28658}) {
+    Disk disk;
+    disk.tracks[0] = {MakeRecord(0, 0, 1, 1, 2, Filled(static_cast<size_t>(size), 0x11)),
+                      MakeRecord(0, 0, 2, 1, 2, Bytes{1, 2, 3, 4})};
+    ASSERT_TRUE(OpenDisk(disk));
+    EXPECT_EQ(image.ReadSector(0, 0, 0, 2, 1, buffer, 256), 4) << size;
+    EXPECT_EQ(Bytes(buffer, buffer + 4), (Bytes{1, 2, 3, 4})) << size;
+  }
+}
+
 TEST_F(ImageTest, TrackEntryIsRelativeToTheSelectedDisk) {
   Disk first;
   first.tracks[0] = {MakeRecord(0, 0, 1, 1, 1, Filled(256, 0x11))};
@@ -259,16 +311,8 @@ TEST_F(ImageTest, SectorsBeyondTwoGiBAreFoundOnlyWhereSeeksReachThem) {
   Disk second;
   second.name = "FAR";
   second.tracks[0] = {MakeRecord(0, 0, 1, 1, 1, Filled(256, 0x5A))};
-  const Bytes first = HeaderOnlyDisk(SecondDisk);
-  const Bytes far = Build(second);
   const std::string path = scratch.PathOf("huge.d88");
-  {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(first.data()), static_cast<std::streamsize>(first.size()));
-    out.seekp(SecondDisk);
-    out.write(reinterpret_cast<const char*>(far.data()), static_cast<std::streamsize>(far.size()));
-    ASSERT_TRUE(out.good());
-  }  // sparse: the gap takes no disk space
+  WriteSparse(path, {{0, HeaderOnlyDisk(SecondDisk)}, {SecondDisk, Build(second)}});
   ASSERT_TRUE(image.Open(path.c_str()));
   const int32_t found = image.SelectDisk(1) ? image.ReadSector(0, 0, 0, 1, 1, buffer, 256) : 0;
   if (sizeof(long) >= 8) {

@@ -52,11 +52,23 @@ TEST_F(ReadSectorsTest, FindsSectorsRecordedOutOfOrder) {
   EXPECT_EQ(Read(7, 3, 1, 1, 3, 6144), SampleRun(7, 1, 6));
 }
 
+// From lastSector a run goes on at firstSector of the next track.
+TEST_F(ReadSectorsTest, RunsWrapToTheFirstSectorOfTheRange) {
+  OpenDisk(GameDiskA());
+  image.SetSectorRange(2, 4);
+  Bytes expected = SampleRun(9, 2, 3);
+  const Bytes next = d88test::SampleSector(10, 2);
+  expected.insert(expected.end(), next.begin(), next.end());
+  EXPECT_EQ(Read(9, 4, 1, 2, 3, 4096), expected);
+}
+
 TEST_F(ReadSectorsTest, LastChunkIsCutToTheRequest) {
   OpenDisk(GameDiskA());
   Bytes expected = SampleRun(9, 1, 2);
   expected.resize(1500);
   EXPECT_EQ(Read(9, 4, 1, 1, 3, 1500), expected);
+  expected.resize(1);
+  EXPECT_EQ(Read(9, 4, 1, 1, 3, 1), expected);
 }
 
 TEST_F(ReadSectorsTest, MissingSectorEndsTheRun) {

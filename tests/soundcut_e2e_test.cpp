@@ -135,15 +135,21 @@ TEST_F(SoundcutRun, NameMustStartAtByteOne) {
   EXPECT_EQ(RunOn(Build(disk)).out, "");
 }
 
+// A boot sector is judged by the bytes read from it alone: 17 bytes hold the
+// name, 16 do not, whatever an earlier read left in the buffer (here the
+// disk before the short one leaves an 's' at byte 16).
 TEST_F(SoundcutRun, DiskWithoutBootSectorIsNotJudgedByEarlierBytes) {
   Disk noTrackZero = GameDiskA();
   noTrackZero.tracks.erase(0);
   Disk shortBootSector = GameDiskA();
   shortBootSector.tracks[0][0].data.resize(16);  // cannot hold bytes 1-16
-  const d88test::RunResult result =
-      RunOn(Concat({Build(GameDiskA()), Build(noTrackZero), Build(shortBootSector)}));
+  Disk justLongEnough = GameDiskA();
+  justLongEnough.tracks[0][0].data.resize(17);
+  const d88test::RunResult result = RunOn(
+      Concat({Build(GameDiskA()), Build(noTrackZero), Build(OrdinaryDisk("...............s", 1)),
+              Build(shortBootSector), Build(justLongEnough)}));
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll + Recognised + CutAll));
 }
 
 TEST_F(SoundcutRun, CutsTheFourRegionsByteForByte) {
