@@ -45,7 +45,7 @@ bool PrintDisk(int32_t disk) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int PROGRAM_ENTRY(int argc, PathChar** argv) {
   if (!OpenImageFromCommandLine(Image, argc, argv)) return 1;
   for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) {
     if (!PrintDisk(disk)) return 1;

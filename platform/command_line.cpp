@@ -3,6 +3,11 @@
 #include "console.h"
 #include "native_file.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 // "Usage: <program> [d88file]"
 #define USAGE_MESSAGE "Usage: %s [d88file]\n"
 
@@ -11,11 +16,28 @@
   "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76" \
   "\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n"
 
-bool OpenImageFromCommandLine(D88Image& image, int argc, char** argv) {
+namespace {
+
+// The program name as typed, in the messages' encoding (Shift-JIS), so that
+// a redirected stream holds one encoding. On Windows the name arrives as
+// UTF-16; characters code page 932 lacks become "?".
+const char* ProgramName(int argc, PathChar** argv) {
+  // argv[0] may be missing when a program is started with an empty list.
+  if (argc < 1 || argv[0] == nullptr) return "";
+#ifdef _WIN32
+  static char name[4 * MaxPathLength];
+  const int size = WideCharToMultiByte(932, 0, argv[0], -1, name, sizeof name, nullptr, nullptr);
+  return size > 0 ? name : "";
+#else
+  return argv[0];
+#endif
+}
+
+}  // namespace
+
+bool OpenImageFromCommandLine(D88Image& image, int argc, PathChar** argv) {
   if (argc != 2) {
-    // argv[0] may be missing when a program is started with an empty list.
-    const char* program = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
-    PrintError(USAGE_MESSAGE, program);
+    PrintError(USAGE_MESSAGE, ProgramName(argc, argv));
     return false;
   }
   // A directory or a pipe would open as a stream that holds no disk and be

@@ -1,8 +1,16 @@
-// Text on the standard streams. Standard output stays buffered, so a long
-// listing stays fast; anything sent to standard error first flushes it, so
-// that the two merged into one file or pipe read in the order things
-// happened. A failed write to standard output (a full disk, a closed
-// stream) is remembered, so that the program can end with an error.
+// Text on the standard streams.
+//
+// Every text is written in Shift-JIS (code page 932), the program's own
+// encoding. Where a program reads a stream (a file, a pipe) it gets exactly
+// those bytes. Where a person reads it, the text is shown as itself: a
+// Windows console gets it as Unicode (WriteConsoleW), whatever its code
+// page, and a POSIX terminal whose locale uses UTF-8 gets it as UTF-8.
+//
+// Standard output stays buffered, so a long listing stays fast; anything
+// sent to standard error first flushes it, so that the two merged into one
+// file or pipe read in the order things happened. A failed write to standard
+// output (a full disk, a closed stream) is remembered, so that the program
+// can end with an error.
 #ifndef PLATFORM_CONSOLE_H
 #define PLATFORM_CONSOLE_H
 

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <cstdlib>
+#include <cwchar>
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
@@ -29,6 +30,30 @@
 
 #ifdef _WIN32
 
+// Paths of MAX_PATH characters or more reach the file system only in the
+// extended-length form (\\?\C:\... or \\?\UNC\server\...), which must be
+// absolute and is taken literally; shorter ones stay as given, so that
+// everything Windows does with an ordinary path (device names such as NUL,
+// say) stays as it was. This works on every Windows version, where the
+// manifest's longPathAware setting also needs a system-wide policy
+// switched on.
+bool ExtendedLengthPath(const wchar_t* path, wchar_t (&extended)[MaxPathLength]) {
+  if (std::wcsncmp(path, L"\\\\?\\", 4) == 0 || std::wcsncmp(path, L"\\\\.\\", 4) == 0) {
+    return false;
+  }
+  static wchar_t full[MaxPathLength];
+  const DWORD length = GetFullPathNameW(path, MaxPathLength, full, nullptr);
+  if (length < MAX_PATH || length >= MaxPathLength - 8) return false;
+  // \\server\share\... becomes \\?\UNC\server\share\...
+  const bool network = full[0] == L'\\' && full[1] == L'\\';
+  const wchar_t* prefix = network ? L"\\\\?\\UNC" : L"\\\\?\\";
+  const wchar_t* rest = network ? full + 1 : full;
+  const size_t prefixLength = std::wcslen(prefix);
+  std::wmemcpy(extended, prefix, prefixLength);
+  std::wmemcpy(extended + prefixLength, rest, std::wcslen(rest) + 1);
+  return true;
+}
+
 namespace {
 
 HANDLE AsHandle(NativeFile file) { return reinterpret_cast<HANDLE>(file); }
@@ -49,10 +74,23 @@ bool IsRegularFile(HANDLE handle, int64_t& size) {
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// A path as the wide file APIs take it at any length (see
+// ExtendedLengthPath).
+class WidePath {
+ public:
+  explicit WidePath(const wchar_t* path)
+      : text(ExtendedLengthPath(path, extended) ? extended : path) {}
+  const wchar_t* Text() const { return text; }
+
+ private:
+  wchar_t extended[MaxPathLength] = {};
+  const wchar_t* text;
+};
+
 }  // namespace
 
-FILE* OpenRegularFileForReading(const char* path) {
-  const HANDLE handle = CreateFileA(path, GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+FILE* OpenRegularFileForReading(const PathChar* path) {
+  const HANDLE handle = CreateFileW(WidePath(path).Text(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   BY_HANDLE_FILE_INFORMATION info;
@@ -73,8 +111,8 @@ FILE* OpenRegularFileForReading(const char* path) {
   return stream;
 }
 
-NativeFile OpenRegularFileNoFollow(const char* path, int64_t& size) {
-  const HANDLE handle = CreateFileA(path, GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+NativeFile OpenRegularFileNoFollow(const PathChar* path, int64_t& size) {
+  const HANDLE handle = CreateFileW(WidePath(path).Text(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return NoFile;
   if (!IsRegularFile(handle, size)) {
@@ -84,8 +122,8 @@ NativeFile OpenRegularFileNoFollow(const char* path, int64_t& size) {
   return AsNative(handle);
 }
 
-CreateResult CreateNewFile(const char* path, NativeFile& file) {
-  const HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+CreateResult CreateNewFile(const PathChar* path, NativeFile& file) {
+  const HANDLE handle = CreateFileW(WidePath(path).Text(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   file = AsNative(handle);
   if (file != NoFile) return CreateResult::Created;
@@ -117,11 +155,14 @@ bool CloseFile(NativeFile file) { return CloseHandle(AsHandle(file)) != 0; }
 
 // A plain rename refuses to replace an existing file, so the move is asked
 // to; it replaces a link at `to` rather than writing through it.
-bool ReplaceName(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool ReplaceName(const PathChar* from, const PathChar* to) {
+  const WidePath source(from);
+  const WidePath target(to);
+  return MoveFileExW(source.Text(), target.Text(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-void RemoveName(const char* path) { DeleteFileA(path); }
+void RemoveName(const PathChar* path) { DeleteFileW(WidePath(path).Text()); }
 
 uint64_t UnpredictableNumber() {
   unsigned int high = 0;
@@ -146,7 +187,7 @@ bool IsRegularFile(int descriptor, int64_t& size) {
 
 // Opens without waiting: a FIFO with no writer or a device that is not ready
 // would otherwise hold the open until they are.
-int OpenForReading(const char* path, int extraFlags, int64_t& size) {
+int OpenForReading(const PathChar* path, int extraFlags, int64_t& size) {
   const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | extraFlags);
   if (descriptor < 0) return -1;
   if (!IsRegularFile(descriptor, size)) {
@@ -162,7 +203,7 @@ int OpenForReading(const char* path, int extraFlags, int64_t& size) {
 
 }  // namespace
 
-FILE* OpenRegularFileForReading(const char* path) {
+FILE* OpenRegularFileForReading(const PathChar* path) {
   int64_t size = 0;
   const int descriptor = OpenForReading(path, 0, size);
   if (descriptor < 0) return nullptr;
@@ -171,11 +212,11 @@ FILE* OpenRegularFileForReading(const char* path) {
   return stream;
 }
 
-NativeFile OpenRegularFileNoFollow(const char* path, int64_t& size) {
+NativeFile OpenRegularFileNoFollow(const PathChar* path, int64_t& size) {
   return OpenForReading(path, O_NOFOLLOW, size);
 }
 
-CreateResult CreateNewFile(const char* path, NativeFile& file) {
+CreateResult CreateNewFile(const PathChar* path, NativeFile& file) {
   // O_EXCL with O_CREAT fails on anything standing at the name, a link
   // included, so nothing planted there is ever written through.
   constexpr mode_t UsualPermissions = 0666;  // less the umask, as fopen gives
@@ -207,9 +248,9 @@ bool WriteAll(NativeFile file, const unsigned char* data, int32_t size) {
 
 bool CloseFile(NativeFile file) { return close(static_cast<int>(file)) == 0; }
 
-bool ReplaceName(const char* from, const char* to) { return std::rename(from, to) == 0; }
+bool ReplaceName(const PathChar* from, const PathChar* to) { return std::rename(from, to) == 0; }
 
-void RemoveName(const char* path) { unlink(path); }
+void RemoveName(const PathChar* path) { unlink(path); }
 
 uint64_t UnpredictableNumber() {
   uint64_t value = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(std::time(nullptr));

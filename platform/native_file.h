@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "native_path.h"
+
 // A file descriptor on POSIX, a HANDLE on Windows; NoFile when none.
 using NativeFile = intptr_t;
 constexpr NativeFile NoFile = -1;
@@ -15,18 +17,18 @@ constexpr NativeFile NoFile = -1;
 // is followed). Directories, FIFOs, sockets and devices give nullptr without
 // waiting for a writer or a device: the type is checked on the opened file
 // itself, so nothing can be swapped in between the check and the reads.
-FILE* OpenRegularFileForReading(const char* path);
+FILE* OpenRegularFileForReading(const PathChar* path);
 
 // Opens `path` for reading when it is itself a regular file: a link at that
 // name is not followed, and anything but a regular file gives NoFile.
 // `size` receives the file's length.
-NativeFile OpenRegularFileNoFollow(const char* path, int64_t& size);
+NativeFile OpenRegularFileNoFollow(const PathChar* path, int64_t& size);
 
 enum class CreateResult { Created, NameTaken, Failed };
 // Creates `path` for writing only when nothing at all stands at that name
 // (a dangling link counts as something). New files get the usual
 // permissions (0666 less the umask on POSIX).
-CreateResult CreateNewFile(const char* path, NativeFile& file);
+CreateResult CreateNewFile(const PathChar* path, NativeFile& file);
 
 // Bytes read (0 at the end of the file), or -1 on an error.
 int32_t ReadSome(NativeFile file, unsigned char* buffer, int32_t size);
@@ -36,8 +38,15 @@ bool CloseFile(NativeFile file);
 // Puts the file `from` in place of the name `to` in one step: a reader of
 // `to` sees either the old file or the new one. A link at `to` is itself
 // replaced, never followed.
-bool ReplaceName(const char* from, const char* to);
-void RemoveName(const char* path);
+bool ReplaceName(const PathChar* from, const PathChar* to);
+void RemoveName(const PathChar* path);
+
+#ifdef _WIN32
+// Puts the extended-length form (\\?\...) of `path` into `extended` when the
+// path is too long for the ordinary form; false when it is not (or is in a
+// \\?\ or \\.\ form already) and should be used as it is.
+bool ExtendedLengthPath(const wchar_t* path, wchar_t (&extended)[MaxPathLength]);
+#endif
 
 // A value no other process can guess, for names of temporary files.
 uint64_t UnpredictableNumber();

@@ -8,13 +8,19 @@
 
 namespace {
 
+int32_t PathLength(const PathChar* path) {
+  int32_t length = 0;
+  while (length < MaxPathLength && path[length] != 0) ++length;
+  return length;
+}
+
 // Candidate temporary names tried before giving up: each is new random
 // bits, so only a folder crowded with planted names exhausts them.
 constexpr int CreateAttempts = 100;
 
 // True when `name` is itself a regular file whose contents are exactly
 // `data`. Reads at most length + 1 bytes.
-bool HoldsExactly(const char* name, const unsigned char* data, int32_t length) {
+bool HoldsExactly(const PathChar* name, const unsigned char* data, int32_t length) {
   int64_t size = 0;
   const NativeFile file = OpenRegularFileNoFollow(name, size);
   if (file == NoFile) return false;
@@ -33,21 +39,62 @@ bool HoldsExactly(const char* name, const unsigned char* data, int32_t length) {
   return same;
 }
 
-// Writes the bytes into a new file beside `name`, whose path goes to
+// The output folder, with its closing separator; empty for the current one.
+PathChar OutputFolder[MaxPathLength];
+int32_t OutputFolderLength = 0;
+
+// A path being put together in a fixed buffer; Append reports whether it
+// still fits.
+class PathBuilder {
+ public:
+  bool Append(const PathChar* text, int32_t length) {
+    if (length >= MaxPathLength - used) return false;
+    for (int32_t i = 0; i < length; ++i) path[used + i] = text[i];
+    used += length;
+    path[used] = 0;
+    return true;
+  }
+  // ASCII text, widened where paths are UTF-16.
+  bool AppendAscii(const char* text) {
+    for (; *text != 0; ++text) {
+      const PathChar ch = static_cast<PathChar>(*text);
+      if (!Append(&ch, 1)) return false;
+    }
+    return true;
+  }
+  const PathChar* Path() const { return path; }
+
+ private:
+  PathChar path[MaxPathLength] = {};
+  int32_t used = 0;
+};
+
+bool IsSeparator(PathChar ch) {
+#ifdef _WIN32
+  return ch == L'\\' || ch == L'/' || ch == L':';
+#else
+  return ch == '/';
+#endif
+}
+
+// Writes the bytes into a new file beside `target` and names it in
 // `temporary`. False, with nothing left behind, when that fails.
-bool WriteTemporarySibling(const char* name, const unsigned char* data, int32_t length,
-                           char (&temporary)[FILENAME_MAX]) {
+bool WriteTemporarySibling(const PathChar* target, const unsigned char* data, int32_t length,
+                           PathBuilder& temporary) {
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
-    const int needed = std::snprintf(temporary, sizeof temporary, "%s.soundcut-%016" PRIX64, name,
-                                     UnpredictableNumber());
-    if (needed < 0 || static_cast<size_t>(needed) >= sizeof temporary) return false;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".soundcut-%016" PRIX64, UnpredictableNumber());
+    temporary = PathBuilder();
+    if (!temporary.Append(target, PathLength(target)) || !temporary.AppendAscii(suffix)) {
+      return false;
+    }
     NativeFile file = NoFile;
-    const CreateResult created = CreateNewFile(temporary, file);
+    const CreateResult created = CreateNewFile(temporary.Path(), file);
     if (created == CreateResult::NameTaken) continue;
     if (created == CreateResult::Failed) return false;
     const bool written = WriteAll(file, data, length);
     if (CloseFile(file) && written) return true;
-    RemoveName(temporary);
+    RemoveName(temporary.Path());
     return false;
   }
   return false;
@@ -55,13 +102,27 @@ bool WriteTemporarySibling(const char* name, const unsigned char* data, int32_t 
 
 }  // namespace
 
+bool PlaceOutputFilesBeside(const PathChar* path) {
+  const int32_t length = PathLength(path);
+  if (length >= MaxPathLength) return false;
+  int32_t folderLength = length;
+  while (folderLength > 0 && !IsSeparator(path[folderLength - 1])) --folderLength;
+  for (int32_t i = 0; i < folderLength; ++i) OutputFolder[i] = path[i];
+  OutputFolder[folderLength] = 0;
+  OutputFolderLength = folderLength;
+  return true;
+}
+
 bool WriteFileReplacing(const char* name, const unsigned char* data, int32_t length) {
+  static PathBuilder target;
+  target = PathBuilder();
+  if (!target.Append(OutputFolder, OutputFolderLength) || !target.AppendAscii(name)) return false;
   // Replacing a file by a rename makes some file systems (ext4) write the new
   // data out at once; a re-run that would change nothing skips all of it.
-  if (HoldsExactly(name, data, length)) return true;
-  char temporary[FILENAME_MAX];
-  if (!WriteTemporarySibling(name, data, length, temporary)) return false;
-  if (ReplaceName(temporary, name)) return true;
-  RemoveName(temporary);
+  if (HoldsExactly(target.Path(), data, length)) return true;
+  static PathBuilder temporary;
+  if (!WriteTemporarySibling(target.Path(), data, length, temporary)) return false;
+  if (ReplaceName(temporary.Path(), target.Path())) return true;
+  RemoveName(temporary.Path());
   return false;
 }

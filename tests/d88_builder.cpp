@@ -1,6 +1,9 @@
 #include "d88_builder.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace d88test {
@@ -141,26 +144,19 @@ Disk OrdinaryDisk(const std::string& bootName, int tracks) {
   return disk;
 }
 
+// Paths are UTF-8, so that tests can name files in any script on Windows
+// too, where narrow paths would go through the system's code page.
 Bytes ReadFileBytes(const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) throw std::runtime_error("cannot open " + path);
-  Bytes out;
-  uint8_t chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    out.insert(out.end(), chunk, chunk + got);
-  }
-  std::fclose(file);
-  return out;
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFileBytes(const std::string& path, const Bytes& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) throw std::runtime_error("cannot create " + path);
-  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-  if (std::fclose(file) != 0 || written != bytes.size()) {
-    throw std::runtime_error("cannot write " + path);
-  }
+  std::ofstream out(std::filesystem::u8path(path), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace d88test

@@ -51,6 +51,14 @@ TEST(D88List, NonRegularImagesAreRefused) {
   }
 }
 
+TEST(D88List, TerminalShowsMessagesInItsEncoding) {
+  d88test::ScratchDir scratch;
+  EXPECT_EQ(scratch.RunOnTerminal(Program, {"absent.d88"}, "C.UTF-8").out,
+            "\u30D5\u30A1\u30A4\u30EB\u3092\u30AA\u30FC\u30D7\u30F3\u3067\u304D\u307E\u305B\u3093.\r\n");
+  EXPECT_EQ(scratch.RunOnTerminal(Program, {"absent.d88"}, "C").out,
+            OpenFailed.substr(0, OpenFailed.size() - 1) + "\r\n");
+}
+
 TEST(D88List, ListingThatCannotBeWrittenEndsWithOne) {
   d88test::ScratchDir scratch;
   scratch.Put("image.d88", Build(d88test::GameDiskA()));

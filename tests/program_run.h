@@ -17,6 +17,8 @@ struct RunResult {
   std::string err;
 };
 
+// Paths and names are UTF-8 everywhere, Windows included.
+
 // A fresh, empty directory for one test, removed when the object goes away.
 class ScratchDir {
  public:
@@ -44,11 +46,24 @@ class ScratchDir {
                 const std::string& shellSetup = "", Streams streams = Streams::Separate) const;
   // Runs shell text in Work(); returns its exit code.
   int Shell(const std::string& command) const;
+#ifndef _WIN32
+  // Runs `program` in Work() with all three standard streams on a new
+  // pseudo-terminal and LC_ALL set to `locale`; RunResult::out is all that
+  // appeared on the terminal (line ends as CR LF).
+  RunResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& locale) const;
+#endif
 
  private:
   std::string root_;
   std::string work_;
 };
+
+// Removes `files` from `folder`, then `folder` and the folders above it up to
+// (not including) `stop`. std::filesystem cannot walk folders deeper than
+// 260 characters on Windows; this needs no walk.
+void RemoveDeepFolder(const std::string& folder, const std::vector<std::string>& files,
+                      const std::string& stop);
 
 // A word quoted for the shell that Run and Shell use.
 std::string Quote(const std::string& word);

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#else
+#include <windows.h>
 #endif
 
 #include "d88_builder.h"
@@ -117,6 +120,50 @@ TEST_F(SoundcutRun, ImagesWithoutTheGameDiskAreSilent) {
   }
   EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"image.d88"});
 }
+
+// Each image is read under its own name, in any script: on Windows a
+// narrow command line would turn "ŝ.d88" into "s.d88" under code page 1252
+// and the Japanese name into "???????.d88".
+TEST_F(SoundcutRun, AnyFileNameOpensThatImage) {
+  scratch.Put("s.d88", Build(GameDiskA("S", 1)));
+  int variant = 2;
+  for (const std::string name : {"\u015D.d88", "\u30D6\u30EC\u30D3\u30F3\u30C9\u30FC\u30EB.d88",
+                                 "\u03A9.d88", "\U0001F600.d88"}) {
+    SCOPED_TRACE(name);
+    scratch.Put(name, Build(GameDiskA("NAMED", variant)));
+    const d88test::RunResult result = scratch.Run(Program, {name});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
+    for (const std::string& file : OutputFiles) EXPECT_EQ(scratch.Get(file), RegionOf(file, variant));
+    ++variant;
+  }
+}
+
+// An absolute path of more than 300 characters (Windows' plain file calls
+// stop at 260).
+TEST_F(SoundcutRun, LongAbsolutePathOpensTheImage) {
+  const std::string name(100, 'f');
+  const std::string folder = scratch.PathOf(name + "/" + name + "/" + name);
+  const std::string path = folder + "/image.d88";
+  ASSERT_GT(path.size(), 300u);
+  std::filesystem::create_directories(std::filesystem::u8path(folder));
+  d88test::WriteFileBytes(path, Build(GameDiskA()));
+  const d88test::RunResult result = scratch.Run(Program, {path});
+  d88test::RemoveDeepFolder(folder, {"image.d88"}, scratch.Work());
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, AsConsoleText(Recognised + CutAll));
+  for (const std::string& file : OutputFiles) EXPECT_EQ(scratch.Get(file), RegionOf(file));
+}
+
+#ifdef _WIN32
+// The suite runs under more than one system code page (see tests/CMakeLists.txt);
+// this checks that the one asked for is really in force.
+TEST(WindowsLocale, RunsUnderTheCodePageAskedFor) {
+  const char* expected = std::getenv("SOUNDCUT_TEST_CODE_PAGE");
+  if (expected == nullptr) GTEST_SKIP() << "no code page asked for";
+  EXPECT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
+}
+#endif
 
 TEST_F(SoundcutRun, RecognisesOnlyTheDiskCarryingTheBootName) {
   const d88test::RunResult result =
@@ -263,6 +310,20 @@ TEST_F(SoundcutRun, WindowsMessagesEndWithCrLf) {
 #endif
 
 #ifndef _WIN32
+// On a terminal the messages are shown as text: UTF-8 where the locale uses
+// it, the Shift-JIS bytes otherwise. The terminal turns each LF into CR LF.
+TEST_F(SoundcutRun, TerminalShowsMessagesInItsEncoding) {
+  const std::string utf8 = "Brevindor Tolvask (X1) Disk A\u3092\u8A8D\u8B58\u3057\u307E\u3057\u305F.\r\n";
+  scratch.Put("image.d88", Build(GameDiskA()));
+  d88test::RunResult result = scratch.RunOnTerminal(Program, {"image.d88"}, "C.UTF-8");
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out.substr(0, utf8.size() + 20), utf8 + "cutting ... PSGDRV\r\n");
+  result = scratch.RunOnTerminal(Program, {"image.d88"}, "C");
+  EXPECT_EQ(result.out.substr(0, Recognised.size() + 1), Recognised.substr(0, Recognised.size() - 1) + "\r\n");
+  // Redirected, the bytes stay Shift-JIS whatever the locale.
+  EXPECT_EQ(scratch.Run(Program, {"image.d88"}, "LC_ALL=C.UTF-8 ").out, Recognised + CutAll);
+}
+
 struct stat StatusOf(const std::string& path) {
   struct stat status {};
   EXPECT_EQ(lstat(path.c_str(), &status), 0) << path;

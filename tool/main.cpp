@@ -1,3 +1,3 @@
 #include "soundcut.h"
 
-int main(int argc, char** argv) { return RunSoundcut(argc, argv); }
+int PROGRAM_ENTRY(int argc, PathChar** argv) { return RunSoundcut(argc, argv); }

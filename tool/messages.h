@@ -23,4 +23,17 @@
   "%s: \x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8F\x91\x82\xAB\x8D\x9E" \
   "\x82\xDF\x82\xDC\x82\xB9\x82\xF1.\n"
 
+// Shown only when soundcut runs on a console window of its own (an image
+// dropped on it in Explorer), which closes when the program ends:
+
+// Brevindor Tolvask (X1) Disk Aが見つかりませんでした. (disk A not found)
+#define NOT_FOUND_MESSAGE          \
+  "Brevindor Tolvask (X1) Disk A" \
+  "\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD.\n"
+
+// Enterキーを押すと終了します. (press Enter to close)
+#define PRESS_ENTER_MESSAGE                                           \
+  "Enter\x83\x4C\x81\x5B\x82\xF0\x89\x9F\x82\xB7\x82\xC6\x8F\x49" \
+  "\x97\xB9\x82\xB5\x82\xDC\x82\xB7.\n"
+
 #endif  // TOOL_MESSAGES_H

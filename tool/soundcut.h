@@ -4,9 +4,13 @@
 #ifndef TOOL_SOUNDCUT_H
 #define TOOL_SOUNDCUT_H
 
+#include "native_path.h"
+
 // Returns the process exit code: 1 after a usage or open failure, when a
 // region of a recognised disk could not be cut, or when standard output
-// could not be written; 0 otherwise.
-int RunSoundcut(int argc, char** argv);
+// could not be written; 0 otherwise. Started on a console window of its own
+// (an image dropped on it in Windows Explorer), it writes the files beside
+// the image, says when no disk was recognised, and waits for Enter.
+int RunSoundcut(int argc, PathChar** argv);
 
 #endif  // TOOL_SOUNDCUT_H

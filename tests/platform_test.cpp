@@ -1,0 +1,86 @@
+// The platform layer's decisions that no end-to-end run can reach: whether
+// the program was started on a console of its own, and where its output
+// files go then.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "d88_builder.h"
+#include "launch.h"
+#include "native_file.h"
+#include "output_file.h"
+#include "program_run.h"
+
+namespace {
+
+// Only a process alone on its console, with all three streams on it, waits
+// for Enter: anything else (a shell beside it, a redirected stream, no
+// console at all) must never wait, or a caller would hang.
+TEST(StartedOnItsOwnConsole, OnlyWhenAloneWithEveryStreamOnTheConsole) {
+  for (int32_t processes : {0, 1, 2, 3}) {
+    for (int streams = 0; streams < 8; ++streams) {
+      const ConsoleFacts facts{processes, (streams & 1) != 0, (streams & 2) != 0,
+                               (streams & 4) != 0};
+      EXPECT_EQ(StartedOnItsOwnConsole(facts), processes == 1 && streams == 7)
+          << processes << " processes, streams " << streams;
+    }
+  }
+}
+
+TEST(StartedOnItsOwnConsole, NotWhenRunByTheTestSuite) {
+  EXPECT_FALSE(StartedOnItsOwnConsole(ThisProcessConsoleFacts()));
+}
+
+std::filesystem::path Native(const std::string& utf8) { return std::filesystem::u8path(utf8); }
+
+#ifdef _WIN32
+#define NATIVE_PATH(path) (path).wstring()
+#else
+#define NATIVE_PATH(path) (path).string()
+#endif
+
+// Files go into the folder of the path given, however long; a path with no
+// folder keeps them in the current one.
+TEST(PlaceOutputFilesBeside, WritesIntoTheImagesFolder) {
+  d88test::ScratchDir scratch;
+  const std::string folder = scratch.PathOf(std::string(120, 'd') + "/" + std::string(120, 'e') +
+                                            "/\u30D6\u30EC\u30D3\u30F3");
+  std::filesystem::create_directories(Native(folder));
+  const auto image = NATIVE_PATH(Native(folder) / "image.d88");
+  ASSERT_TRUE(PlaceOutputFilesBeside(image.c_str()));
+  const unsigned char bytes[] = {1, 2, 3};
+  EXPECT_TRUE(WriteFileReplacing("PSGDRV", bytes, 3));
+  d88test::Bytes written;
+  try {
+    written = d88test::ReadFileBytes(folder + "/PSGDRV");
+  } catch (const std::exception&) {
+  }
+  d88test::RemoveDeepFolder(folder, {"PSGDRV"}, scratch.Work());
+  EXPECT_EQ(written, (d88test::Bytes{1, 2, 3}));
+
+  const auto bare = NATIVE_PATH(Native("image.d88"));
+  ASSERT_TRUE(PlaceOutputFilesBeside(bare.c_str()));
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(Native(scratch.Work()));
+  EXPECT_TRUE(WriteFileReplacing("OPMDRV", bytes, 2));
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(scratch.Get("OPMDRV"), (d88test::Bytes{1, 2}));
+}
+
+#ifdef _WIN32
+// Wine opens long paths in any form, so the form itself is checked here.
+TEST(ExtendedLengthPath, OnlyLongPathsTakeTheExtendedForm) {
+  static wchar_t extended[MaxPathLength];
+  const std::wstring longName(300, L'x');
+  ASSERT_TRUE(ExtendedLengthPath((L"C:\\a/" + longName).c_str(), extended));
+  EXPECT_EQ(std::wstring(extended), L"\\\\?\\C:\\a\\" + longName);
+  ASSERT_TRUE(ExtendedLengthPath((L"\\\\server\\share\\" + longName).c_str(), extended));
+  EXPECT_EQ(std::wstring(extended), L"\\\\?\\UNC\\server\\share\\" + longName);
+  for (const wchar_t* asItIs : {L"C:\\short.d88", L"NUL", L"\\\\?\\C:\\x.d88", L"\\\\.\\pipe\\p"}) {
+    EXPECT_FALSE(ExtendedLengthPath(asItIs, extended));
+  }
+}
+#endif
+
+}  // namespace
