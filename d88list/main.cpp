@@ -1,7 +1,9 @@
 // d88list: shows what a D88 image holds, disk by disk and track by track, so
 // that a user can see why soundcut does or does not recognise a disk.
 #include <cinttypes>
+#include <cstdio>
 
+#include "boot_sector.h"
 #include "command_line.h"
 #include "console.h"
 #include "d88_image.h"
@@ -9,6 +11,17 @@
 namespace {
 
 D88Image Image;
+
+constexpr char HelpText[] =
+    "Shows what the D88 image d88file holds: for every disk its name, media\n"
+    "type and size, the boot name that soundcut looks for in its boot sector,\n"
+    "and the sector IDs (C/H/R/N, hexadecimal) of every track in recorded order.\n"
+    "\n"
+    "Options, alone on the command line (an image named like one is ./--help):\n" HELP_OPTIONS
+    "\n"
+    "Exit codes: 0 after the listing; 1 after a usage error, when the image\n"
+    "cannot be opened or is not a regular file, or when the listing cannot be\n"
+    "written.\n";
 
 // A track lists at most 65,535 records (its count is 16 bits), 4 bytes each.
 // Too large for the stack, so it has static storage.
@@ -30,6 +43,29 @@ bool PrintTrack(int32_t track) {
   return PrintOut("\n");
 }
 
+// The line that says what soundcut's recognition reads from a disk: the
+// boot name as plain ASCII (other bytes, and " and \\, as \\xHH), or why
+// there is none.
+bool PrintBootName() {
+  unsigned char sector[BootSectorReadSize];
+  const int32_t got = ReadBootSector(Image, sector);
+  if (got == 0) return PrintOut("  boot: none\n");
+  if (!HoldsBootName(got)) return PrintOut("  boot: too short (%" PRId32 " bytes)\n", got);
+  char name[4 * BootNameLength + 1];
+  int32_t length = 0;
+  for (int32_t i = 0; i < BootNameLength; ++i) {
+    const unsigned char byte = sector[BootNameOffset + i];
+    if (byte >= 0x20 && byte <= 0x7E && byte != '"' && byte != '\\') {
+      name[length++] = static_cast<char>(byte);
+    } else {
+      length += std::snprintf(name + length, sizeof name - static_cast<size_t>(length), "\\x%02X",
+                              byte);
+    }
+  }
+  name[length] = 0;
+  return PrintOut("  boot: \"%s\"\n", name);
+}
+
 bool PrintDisk(int32_t disk) {
   if (!Image.SelectDisk(disk)) return true;
   // The name is printed as stored: raw bytes, whatever their encoding.
@@ -37,6 +73,7 @@ bool PrintDisk(int32_t disk) {
                 Image.DiskName(), static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
     return false;
   }
+  if (!PrintBootName()) return false;
   for (int32_t track = 0; track < TrackCount; ++track) {
     if (!PrintTrack(track)) return false;
   }
@@ -46,7 +83,14 @@ bool PrintDisk(int32_t disk) {
 }  // namespace
 
 int PROGRAM_ENTRY(int argc, PathChar** argv) {
-  if (!OpenImageFromCommandLine(Image, argc, argv)) return 1;
+  switch (ReadCommandLine(Image, argc, argv, {"d88list", HelpText})) {
+    case CommandLine::Failed:
+      return 1;
+    case CommandLine::Answered:
+      return FinishOutput() ? 0 : 1;
+    case CommandLine::ImageOpened:
+      break;
+  }
   for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) {
     if (!PrintDisk(disk)) return 1;
   }

@@ -2,6 +2,7 @@
 
 #include "console.h"
 #include "native_file.h"
+#include "version.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -33,18 +34,41 @@ const char* ProgramName(int argc, PathChar** argv) {
 #endif
 }
 
+bool IsOption(const PathChar* argument, const char* option) {
+  for (; *option != 0; ++argument, ++option) {
+    if (*argument != static_cast<PathChar>(*option)) return false;
+  }
+  return *argument == 0;
+}
+
+bool AsksForHelp(const PathChar* argument) {
+#ifdef _WIN32
+  if (IsOption(argument, "/?")) return true;
+#endif
+  return IsOption(argument, "--help") || IsOption(argument, "-h");
+}
+
 }  // namespace
 
-bool OpenImageFromCommandLine(D88Image& image, int argc, PathChar** argv) {
+CommandLine ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about) {
   if (argc != 2) {
     PrintError(USAGE_MESSAGE, ProgramName(argc, argv));
-    return false;
+    return CommandLine::Failed;
+  }
+  if (AsksForHelp(argv[1])) {
+    PrintOut(USAGE_MESSAGE, ProgramName(argc, argv));
+    PrintOut("\n%s", about.help);
+    return CommandLine::Answered;
+  }
+  if (IsOption(argv[1], "--version")) {
+    PrintOut("%s %s\n", about.name, SOUNDCUT_VERSION);
+    return CommandLine::Answered;
   }
   // A directory or a pipe would open as a stream that holds no disk and be
   // taken for an empty image; only a regular file is an image.
   if (!image.OpenStream(OpenRegularFileForReading(argv[1]))) {
     PrintError("%s", OPEN_FAILED_MESSAGE);
-    return false;
+    return CommandLine::Failed;
   }
-  return true;
+  return CommandLine::ImageOpened;
 }

@@ -1,14 +1,34 @@
-// The command line both programs take: exactly one argument, a D88 image.
+// The command line both programs take: exactly one argument, a D88 image,
+// or one of the options --help, -h (and /? on Windows) and --version.
 #ifndef PLATFORM_COMMAND_LINE_H
 #define PLATFORM_COMMAND_LINE_H
 
 #include "d88_image.h"
 #include "native_path.h"
 
+// What a program says about itself when asked.
+struct ProgramAbout {
+  const char* name;  // as in "soundcut 1.0.0"
+  const char* help;  // follows the usage line: what it does, its exit codes
+};
+
+enum class CommandLine {
+  ImageOpened,  // go on with the image
+  Answered,     // help or version printed: the program ends with 0
+  Failed,       // usage or open-failure text printed: the program ends with 1
+};
+
 // Opens the image named by the only argument; it must be a regular file.
-// Otherwise prints the usage text (with the program name as typed) or the
-// open-failure text on standard error and returns false; the program then
-// exits with 1.
-bool OpenImageFromCommandLine(D88Image& image, int argc, PathChar** argv);
+// An argument that is an option is answered instead (an image of that name
+// is reached as ./--help). Otherwise prints the usage text (with the
+// program name as typed) or the open-failure text on standard error.
+CommandLine ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about);
+
+// The options as the help lists them.
+#ifdef _WIN32
+#define HELP_OPTIONS "  -h, --help, /?  show this help\n  --version       show the version\n"
+#else
+#define HELP_OPTIONS "  -h, --help      show this help\n  --version       show the version\n"
+#endif
 
 #endif  // PLATFORM_COMMAND_LINE_H

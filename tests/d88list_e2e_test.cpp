@@ -20,10 +20,73 @@ const std::string OpenFailed =
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC5"
     "\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n";
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 std::string Id(int c, int h, int r, int n) {
   char text[16];
   std::snprintf(text, sizeof text, " %02X/%02X/%02X/%02X", c, h, r, n);
   return text;
+}
+
+TEST(D88List, AnswersHelpAndVersion) {
+  d88test::ScratchDir scratch;
+  std::vector<std::string> helpOptions = {"--help", "-h"};
+#ifdef _WIN32
+  helpOptions.push_back("/?");
+#endif
+  for (const std::string& option : helpOptions) {
+    const d88test::RunResult result = scratch.Run(Program, {option});
+    EXPECT_EQ(result.exitCode, 0) << option;
+    EXPECT_EQ(result.out.rfind(AsConsoleText("Usage: " + Program + " [d88file]\n\n"), 0), 0u) << option;
+    EXPECT_NE(result.out.find("Exit codes"), std::string::npos) << option;
+    EXPECT_EQ(result.err, "");
+  }
+  const d88test::RunResult version = scratch.Run(Program, {"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, AsConsoleText("d88list " SOUNDCUT_VERSION "\n"));
+}
+
+// The boot line shows the bytes soundcut's recognition compares, so a disk
+// is recognised exactly when its line reads "Brevindor X1 Sys".
+TEST(D88List, BootLineShowsWhatRecognitionReads) {
+  Disk noTrackZero = d88test::GameDiskA("NO TRACK 0");
+  noTrackZero.tracks.erase(0);
+  Disk emptyBootSector = d88test::GameDiskA("EMPTY BOOT");
+  emptyBootSector.tracks[0][0].data.clear();
+  Disk sixteen = d88test::GameDiskA("SIXTEEN");
+  sixteen.tracks[0][0].data.resize(16);
+  Disk seventeen = d88test::GameDiskA("SEVENTEEN");
+  seventeen.tracks[0][0].data.resize(17);
+  const std::string oddName("\"q\\\x01\x7F\x82\xA0\x83\x5A ~AZaz0", 16);
+
+  d88test::ScratchDir scratch;
+  scratch.Put("image.d88", Concat({Build(noTrackZero), Build(emptyBootSector), Build(sixteen),
+                                   Build(seventeen), Build(d88test::OrdinaryDisk(oddName, 1)),
+                                   Build(d88test::OrdinaryDisk("Brevindor X1 Sy", 1))}));
+  const d88test::RunResult result = scratch.Run(Program, {"image.d88"});
+  std::vector<std::string> bootLines;
+  for (size_t at = result.out.find("  boot: "); at != std::string::npos;
+       at = result.out.find("  boot: ", at + 1)) {
+    bootLines.push_back(result.out.substr(at, result.out.find(AsConsoleText("\n"), at) - at));
+  }
+  EXPECT_EQ(bootLines, (std::vector<std::string>{
+                           "  boot: none",
+                           "  boot: none",
+                           "  boot: too short (16 bytes)",
+                           "  boot: \"Brevindor X1 Sys\"",
+                           "  boot: \"\\x22q\\x5C\\x01\\x7F\\x82\\xA0\\x83Z ~AZaz0\"",
+                           "  boot: \"Brevindor X1 Sy\\x01\"",
+                       }));
+  const std::string cut = scratch.Run(SOUNDCUT_PROGRAM, {"image.d88"}).out;
+  size_t recognised = 0;
+  for (size_t at = cut.find("Disk A"); at != std::string::npos; at = cut.find("Disk A", at + 1)) {
+    ++recognised;
+  }
+  EXPECT_EQ(recognised, 1u);
 }
 
 TEST(D88List, WrongArgumentsAndMissingImageFail) {
@@ -91,10 +154,11 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
 
   std::string expected = "disk 0: \"ABCDEFGHIJKLMNOP\" media 0x10 size " +
                          std::to_string(firstBytes.size()) + "\n" +
+                         "  boot: \"" + Repeat("\\x00", 16) + "\"\n" +
                          "  track 0:" + Id(0, 0, 2, 1) + Id(0, 0, 1, 1) + "\n" +
                          "  track 163:" + Id(0xFF, 0xAB, 0xCD, 0xEF) + "\n" +
-                         "disk 1: \"EMPTY\" media 0x40 size 688\n" +
-                         "disk 2: \"\" media 0xFE size -5\n";
+                         "disk 1: \"EMPTY\" media 0x40 size 688\n" + "  boot: none\n" +
+                         "disk 2: \"\" media 0xFE size -5\n" + "  boot: none\n";
   // The third disk's size is negative, so every track lies beyond it.
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, AsConsoleText(expected));
@@ -106,6 +170,7 @@ TEST(D88List, ListsTheSampleImage) {
   const Bytes image = Build(d88test::GameDiskA());
   scratch.Put("sample.d88", image);
   std::string expected = "disk 0: \"SAMPLE\" media 0x00 size " + std::to_string(image.size()) + "\n";
+  expected += "  boot: \"Brevindor X1 Sys\"\n";
   expected += "  track 0:";
   for (int r = 1; r <= 16; ++r) expected += Id(0, 0, r, 1);
   expected += "\n";

@@ -79,6 +79,30 @@ TEST_F(SoundcutRun, WrongArgumentCountPrintsUsageWithProgramNameAsTyped) {
   EXPECT_TRUE(scratch.Entries().empty());
 }
 
+// Alone on the command line, an option is answered; with anything else
+// beside it, it is a wrong argument count as before.
+TEST_F(SoundcutRun, AnswersHelpAndVersion) {
+  std::vector<std::string> helpOptions = {"--help", "-h"};
+#ifdef _WIN32
+  helpOptions.push_back("/?");
+#endif
+  for (const std::string& option : helpOptions) {
+    const d88test::RunResult result = scratch.Run(Program, {option});
+    EXPECT_EQ(result.exitCode, 0) << option;
+    EXPECT_EQ(result.out.rfind(AsConsoleText("Usage: " + Program + " [d88file]\n\n"), 0), 0u) << option;
+    EXPECT_NE(result.out.find("Exit codes"), std::string::npos) << option;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(scratch.Run(Program, {option, "image.d88"}).exitCode, 1) << option;
+  }
+  const d88test::RunResult version = scratch.Run(Program, {"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, AsConsoleText("soundcut " SOUNDCUT_VERSION "\n"));
+  EXPECT_TRUE(scratch.Entries().empty());
+  // An image really named like an option is reached by a path.
+  scratch.Put("--help", Build(GameDiskA()));
+  EXPECT_EQ(scratch.Run(Program, {"./--help"}).out, AsConsoleText(Recognised + CutAll));
+}
+
 TEST_F(SoundcutRun, MissingImageIsReportedInShiftJis) {
   const d88test::RunResult result = scratch.Run(Program, {"absent.d88"});
   EXPECT_EQ(result.exitCode, 1);

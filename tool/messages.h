@@ -5,6 +5,23 @@
 #ifndef TOOL_MESSAGES_H
 #define TOOL_MESSAGES_H
 
+#include "command_line.h"
+
+// soundcut --help, after the usage line.
+#define HELP_TEXT                                                               \
+  "Finds every disk of the D88 image d88file that is disk A of Brevindor\n"    \
+  "Tolvask (X1) and cuts the game's sound out of it, byte for byte, into four\n" \
+  "files in the current folder: PSGDRV and OPMDRV (the sound drivers for the\n" \
+  "PSG and OPM chips) and PSGMUS and OPMMUS (their music data).\n"             \
+  "\n"                                                                         \
+  "Options, alone on the command line (an image named like one is ./--help):\n" \
+  HELP_OPTIONS                                                                 \
+  "\n"                                                                         \
+  "Exit codes: 0 when every region of every recognised disk was cut, or no\n"  \
+  "disk was recognised; 1 after a usage error, when the image cannot be\n"     \
+  "opened or is not a regular file, when a region cannot be read or written,\n" \
+  "or when standard output cannot be written.\n"
+
 // Brevindor Tolvask (X1) Disk Aを認識しました. (disk A of the game recognised)
 #define RECOGNISED_MESSAGE       \
   "Brevindor Tolvask (X1) Disk A" \

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "boot_sector.h"
 #include "command_line.h"
 #include "console.h"
 #include "launch.h"
@@ -13,19 +14,17 @@
 
 namespace {
 
-// The boot sector of the game's disk A carries this name in bytes 1-16
-// (byte 0 is not examined).
-constexpr char BootName[] = "Brevindor X1 Sys";
-constexpr int32_t BootNameLength = sizeof BootName - 1;
+// The boot name of the game's disk A.
+constexpr char GameBootName[] = "Brevindor X1 Sys";
+static_assert(sizeof GameBootName - 1 == BootNameLength, "a boot name has 16 bytes");
 
-// Reads the boot sector (track 0, C0 H0 R1 N1) of the selected disk into
-// SectorBuffer. Only a sector that was really read and is long enough to hold
-// the name can match: a disk without one must not be judged by the bytes an
-// earlier read left in the buffer.
+// Reads the boot sector of the selected disk into SectorBuffer. Only a
+// sector that was really read and is long enough to hold the name can
+// match: a disk without one must not be judged by the bytes an earlier read
+// left in the buffer.
 bool IsGameDiskA() {
-  const int32_t got = Image.ReadSector(0, 0, 0, 1, 1, SectorBuffer, 256);
-  return got >= 1 + BootNameLength &&
-         std::memcmp(SectorBuffer + 1, BootName, BootNameLength) == 0;
+  return HoldsBootName(ReadBootSector(Image, SectorBuffer)) &&
+         std::memcmp(SectorBuffer + BootNameOffset, GameBootName, BootNameLength) == 0;
 }
 
 // Cuts the four regions of every recognised disk of the open image. Every
@@ -58,7 +57,14 @@ int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
   // Dropped on the program, an image's files belong beside it: the current
   // folder is then one the user never chose.
   if (onItsOwnConsole && argc == 2) PlaceOutputFilesBeside(argv[1]);
-  if (!OpenImageFromCommandLine(Image, argc, argv)) return 1;
+  switch (ReadCommandLine(Image, argc, argv, {"soundcut", HELP_TEXT})) {
+    case CommandLine::Failed:
+      return 1;
+    case CommandLine::Answered:
+      return FinishOutput() ? 0 : 1;
+    case CommandLine::ImageOpened:
+      break;
+  }
   const CutResult result = CutEveryGameDisk();
   // Silence would leave a user who dropped the wrong image wondering.
   if (onItsOwnConsole && result.disksRecognised == 0) PrintOut(NOT_FOUND_MESSAGE);

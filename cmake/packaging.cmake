@@ -1,0 +1,25 @@
+# Install rules for what a user gets, and the Windows zip.
+#
+# `cmake --install build --prefix DIR` puts soundcut and d88list into
+# DIR/bin and the README into DIR/share/doc/soundcut. On Windows everything
+# goes into one folder, and CPack packs it as soundcut-VERSION-win64.zip.
+
+if(WIN32)
+  # A Windows user opens the README in Notepad or a browser: CR LF line ends.
+  configure_file(README.md ${CMAKE_BINARY_DIR}/package/README.md @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/package/README.md DESTINATION ${SOUNDCUT_INSTALL_DOCDIR})
+else()
+  install(FILES README.md DESTINATION ${SOUNDCUT_INSTALL_DOCDIR})
+endif()
+
+set(CPACK_PACKAGE_NAME soundcut)
+set(CPACK_PACKAGE_VENDOR soundcut)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Cuts the sound driver and music data out of D88 images")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME soundcut-${PROJECT_VERSION}-win64)
+else()
+  set(CPACK_GENERATOR TGZ)
+endif()
+include(CPack)
