@@ -83,14 +83,8 @@ bool PrintDisk(int32_t disk) {
 }  // namespace
 
 int PROGRAM_ENTRY(int argc, PathChar** argv) {
-  switch (ReadCommandLine(Image, argc, argv, {"d88list", HelpText})) {
-    case CommandLine::Failed:
-      return 1;
-    case CommandLine::Answered:
-      return FinishOutput() ? 0 : 1;
-    case CommandLine::ImageOpened:
-      break;
-  }
+  int exitCode = 0;
+  if (!ReadCommandLine(Image, argc, argv, {"d88list", HelpText}, exitCode)) return exitCode;
   for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) {
     if (!PrintDisk(disk)) return 1;
   }

@@ -50,25 +50,30 @@ bool AsksForHelp(const PathChar* argument) {
 
 }  // namespace
 
-CommandLine ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about) {
+bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about,
+                     int& exitCode) {
+  exitCode = 1;
   if (argc != 2) {
     PrintError(USAGE_MESSAGE, ProgramName(argc, argv));
-    return CommandLine::Failed;
+    return false;
   }
   if (AsksForHelp(argv[1])) {
     PrintOut(USAGE_MESSAGE, ProgramName(argc, argv));
     PrintOut("\n%s", about.help);
-    return CommandLine::Answered;
+    exitCode = FinishOutput() ? 0 : 1;
+    return false;
   }
   if (IsOption(argv[1], "--version")) {
     PrintOut("%s %s\n", about.name, SOUNDCUT_VERSION);
-    return CommandLine::Answered;
+    exitCode = FinishOutput() ? 0 : 1;
+    return false;
   }
   // A directory or a pipe would open as a stream that holds no disk and be
   // taken for an empty image; only a regular file is an image.
   if (!image.OpenStream(OpenRegularFileForReading(argv[1]))) {
     PrintError("%s", OPEN_FAILED_MESSAGE);
-    return CommandLine::Failed;
+    return false;
   }
-  return CommandLine::ImageOpened;
+  exitCode = 0;
+  return true;
 }

@@ -12,17 +12,14 @@ struct ProgramAbout {
   const char* help;  // follows the usage line: what it does, its exit codes
 };
 
-enum class CommandLine {
-  ImageOpened,  // go on with the image
-  Answered,     // help or version printed: the program ends with 0
-  Failed,       // usage or open-failure text printed: the program ends with 1
-};
-
 // Opens the image named by the only argument; it must be a regular file.
 // An argument that is an option is answered instead (an image of that name
 // is reached as ./--help). Otherwise prints the usage text (with the
 // program name as typed) or the open-failure text on standard error.
-CommandLine ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about);
+// False when there is no image to go on with: the program then ends with
+// `exitCode` (0 after a help or version that was written, 1 otherwise).
+bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about,
+                     int& exitCode);
 
 // The options as the help lists them.
 #ifdef _WIN32

@@ -16,9 +16,6 @@ using d88test::MakeRecord;
 namespace {
 
 const std::string Program = D88LIST_PROGRAM;
-const std::string OpenFailed =
-    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC5"
-    "\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n";
 
 std::string Repeat(const std::string& text, int times) {
   std::string out;
@@ -32,23 +29,6 @@ std::string Id(int c, int h, int r, int n) {
   return text;
 }
 
-TEST(D88List, AnswersHelpAndVersion) {
-  d88test::ScratchDir scratch;
-  std::vector<std::string> helpOptions = {"--help", "-h"};
-#ifdef _WIN32
-  helpOptions.push_back("/?");
-#endif
-  for (const std::string& option : helpOptions) {
-    const d88test::RunResult result = scratch.Run(Program, {option});
-    EXPECT_EQ(result.exitCode, 0) << option;
-    EXPECT_EQ(result.out.rfind(AsConsoleText("Usage: " + Program + " [d88file]\n\n"), 0), 0u) << option;
-    EXPECT_NE(result.out.find("Exit codes"), std::string::npos) << option;
-    EXPECT_EQ(result.err, "");
-  }
-  const d88test::RunResult version = scratch.Run(Program, {"--version"});
-  EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, AsConsoleText("d88list " SOUNDCUT_VERSION "\n"));
-}
 
 // The boot line shows the bytes soundcut's recognition compares, so a disk
 // is recognised exactly when its line reads "Brevindor X1 Sys".
@@ -89,39 +69,7 @@ TEST(D88List, BootLineShowsWhatRecognitionReads) {
   EXPECT_EQ(recognised, 1u);
 }
 
-TEST(D88List, WrongArgumentsAndMissingImageFail) {
-  d88test::ScratchDir scratch;
-  d88test::RunResult result = scratch.Run(Program, {});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, AsConsoleText("Usage: " + Program + " [d88file]\n"));
-  result = scratch.Run(Program, {"absent.d88"});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, AsConsoleText(OpenFailed));
-}
-
 #ifndef _WIN32
-// Only a regular file is an image; a FIFO with no writer is refused at once.
-TEST(D88List, NonRegularImagesAreRefused) {
-  d88test::ScratchDir scratch;
-  ASSERT_EQ(scratch.Shell("mkfifo fifo"), 0);
-  for (const std::string image : {".", "fifo", "/dev/null"}) {
-    SCOPED_TRACE(image);
-    const d88test::RunResult result = scratch.Run(Program, {image}, "timeout 10 ");
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, OpenFailed);
-  }
-}
-
-TEST(D88List, TerminalShowsMessagesInItsEncoding) {
-  d88test::ScratchDir scratch;
-  EXPECT_EQ(scratch.RunOnTerminal(Program, {"absent.d88"}, "C.UTF-8").out,
-            "\u30D5\u30A1\u30A4\u30EB\u3092\u30AA\u30FC\u30D7\u30F3\u3067\u304D\u307E\u305B\u3093.\r\n");
-  EXPECT_EQ(scratch.RunOnTerminal(Program, {"absent.d88"}, "C").out,
-            OpenFailed.substr(0, OpenFailed.size() - 1) + "\r\n");
-}
-
 TEST(D88List, ListingThatCannotBeWrittenEndsWithOne) {
   d88test::ScratchDir scratch;
   scratch.Put("image.d88", Build(d88test::GameDiskA()));

@@ -57,14 +57,8 @@ int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
   // Dropped on the program, an image's files belong beside it: the current
   // folder is then one the user never chose.
   if (onItsOwnConsole && argc == 2) PlaceOutputFilesBeside(argv[1]);
-  switch (ReadCommandLine(Image, argc, argv, {"soundcut", HELP_TEXT})) {
-    case CommandLine::Failed:
-      return 1;
-    case CommandLine::Answered:
-      return FinishOutput() ? 0 : 1;
-    case CommandLine::ImageOpened:
-      break;
-  }
+  int exitCode = 0;
+  if (!ReadCommandLine(Image, argc, argv, {"soundcut", HELP_TEXT}, exitCode)) return exitCode;
   const CutResult result = CutEveryGameDisk();
   // Silence would leave a user who dropped the wrong image wondering.
   if (onItsOwnConsole && result.disksRecognised == 0) PrintOut(NOT_FOUND_MESSAGE);
