@@ -35,6 +35,7 @@ class ConsoleWriter {
   bool IsForAPerson() const { return isConsole; }
   bool Write(FILE* stream, const char* text, int length) {
     std::fflush(stream);  // anything that went out as bytes comes first
+    if (length == 0) return true;
     static wchar_t wide[TextCapacity];
     const int count = MultiByteToWideChar(932, 0, text, length, wide, TextCapacity);
     DWORD written = 0;
