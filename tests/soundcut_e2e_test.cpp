@@ -130,6 +130,16 @@ TEST_F(SoundcutRun, LongAbsolutePathOpensTheImage) {
 #ifdef _WIN32
 // The suite runs under more than one system code page (see tests/CMakeLists.txt);
 // this checks that the one asked for is really in force.
+// The program name in the usage line is written in code page 932, as the
+// rest of the stream is, whatever the system's code page ("ブ" is 83 75).
+TEST_F(SoundcutRun, UsageShowsAWideProgramNameInCodePage932) {
+  std::filesystem::copy_file(std::filesystem::u8path(Program),
+                             std::filesystem::u8path(scratch.PathOf("\u30D6.exe")));
+  const d88test::RunResult result = scratch.Run("\u30D6.exe", {});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "Usage: \x83\x75.exe [d88file]\r\n");
+}
+
 TEST(WindowsLocale, RunsUnderTheCodePageAskedFor) {
   const char* expected = std::getenv("SOUNDCUT_TEST_CODE_PAGE");
   if (expected == nullptr) GTEST_SKIP() << "no code page asked for";
