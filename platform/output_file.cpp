@@ -40,6 +40,7 @@ bool HoldsExactly(const PathChar* name, const unsigned char* data, int32_t lengt
 }
 
 // The output folder, with its closing separator; empty for the current one.
+// Not terminated: paths are put together from its length.
 PathChar OutputFolder[MaxPathLength];
 int32_t OutputFolderLength = 0;
 
@@ -108,7 +109,6 @@ bool PlaceOutputFilesBeside(const PathChar* path) {
   int32_t folderLength = length;
   while (folderLength > 0 && !IsSeparator(path[folderLength - 1])) --folderLength;
   for (int32_t i = 0; i < folderLength; ++i) OutputFolder[i] = path[i];
-  OutputFolder[folderLength] = 0;
   OutputFolderLength = folderLength;
   return true;
 }

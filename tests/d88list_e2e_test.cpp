@@ -70,6 +70,17 @@ TEST(D88List, BootLineShowsWhatRecognitionReads) {
 }
 
 #ifndef _WIN32
+// On a UTF-8 terminal a disk name is shown as text; a byte that is no
+// Shift-JIS character shows as "?".
+TEST(D88List, TerminalShowsDiskNamesAsText) {
+  Disk disk;
+  disk.name = "\x83\x75\xFF!";
+  d88test::ScratchDir scratch;
+  scratch.Put("image.d88", Build(disk));
+  EXPECT_EQ(scratch.RunOnTerminal(Program, {"image.d88"}, "C.UTF-8").out,
+            "disk 0: \"\u30D6?!\" media 0x00 size 688\r\n  boot: none\r\n");
+}
+
 TEST(D88List, ListingThatCannotBeWrittenEndsWithOne) {
   d88test::ScratchDir scratch;
   scratch.Put("image.d88", Build(d88test::GameDiskA()));

@@ -68,6 +68,26 @@ TEST(PlaceOutputFilesBeside, WritesIntoTheImagesFolder) {
   EXPECT_EQ(scratch.Get("OPMDRV"), (d88test::Bytes{1, 2}));
 }
 
+// Paths past the longest one handled are refused whole, never cut short.
+TEST(PlaceOutputFilesBeside, RefusesPathsTooLongToHold) {
+  const unsigned char bytes[] = {1};
+  const std::basic_string<PathChar> tooLong(MaxPathLength + 10, 'x');
+  EXPECT_FALSE(PlaceOutputFilesBeside(tooLong.c_str()));
+  // The folder fits, the file's name beside it does not.
+  std::basic_string<PathChar> nearlyFull(MaxPathLength - 4, 'x');
+  nearlyFull += static_cast<PathChar>('/');
+  nearlyFull += static_cast<PathChar>('i');
+  ASSERT_TRUE(PlaceOutputFilesBeside(nearlyFull.c_str()));
+  EXPECT_FALSE(WriteFileReplacing("PSGDRV", bytes, 1));
+  // A folder with room for the name but not for the temporary file's suffix.
+  std::basic_string<PathChar> roomForTheName(MaxPathLength - 10, 'x');
+  roomForTheName += static_cast<PathChar>('/');
+  ASSERT_TRUE(PlaceOutputFilesBeside(roomForTheName.c_str()));
+  EXPECT_FALSE(WriteFileReplacing("PSGDRV", bytes, 1));
+  const std::basic_string<PathChar> current(1, 'i');
+  ASSERT_TRUE(PlaceOutputFilesBeside(current.c_str()));
+}
+
 #ifdef _WIN32
 // Wine opens long paths in any form, so the form itself is checked here.
 TEST(ExtendedLengthPath, OnlyLongPathsTakeTheExtendedForm) {
