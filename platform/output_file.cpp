@@ -63,6 +63,10 @@ class PathBuilder {
     }
     return true;
   }
+  void Clear() {
+    used = 0;
+    path[0] = 0;
+  }
   const PathChar* Path() const { return path; }
 
  private:
@@ -85,7 +89,7 @@ bool WriteTemporarySibling(const PathChar* target, const unsigned char* data, in
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".soundcut-%016" PRIX64, UnpredictableNumber());
-    temporary = PathBuilder();
+    temporary.Clear();
     if (!temporary.Append(target, PathLength(target)) || !temporary.AppendAscii(suffix)) {
       return false;
     }
@@ -115,7 +119,7 @@ bool PlaceOutputFilesBeside(const PathChar* path) {
 
 bool WriteFileReplacing(const char* name, const unsigned char* data, int32_t length) {
   static PathBuilder target;
-  target = PathBuilder();
+  target.Clear();
   if (!target.Append(OutputFolder, OutputFolderLength) || !target.AppendAscii(name)) return false;
   // Replacing a file by a rename makes some file systems (ext4) write the new
   // data out at once; a re-run that would change nothing skips all of it.
