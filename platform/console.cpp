@@ -27,7 +27,8 @@ constexpr int TextCapacity = 8192;
 // Code page 932 text, shown as Unicode in a Windows console.
 class ConsoleWriter {
  public:
-  explicit ConsoleWriter(DWORD which) : handle(GetStdHandle(which)) {
+  explicit ConsoleWriter(const FILE* stream)
+      : handle(GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE)) {
     DWORD mode = 0;
     isConsole = handle != INVALID_HANDLE_VALUE && handle != nullptr &&
                 GetConsoleMode(handle, &mode) != 0;
@@ -46,12 +47,6 @@ class ConsoleWriter {
   HANDLE handle;
   bool isConsole = false;
 };
-
-ConsoleWriter& WriterFor(const FILE* stream) {
-  static ConsoleWriter output(STD_OUTPUT_HANDLE);
-  static ConsoleWriter error(STD_ERROR_HANDLE);
-  return stream == stdout ? output : error;
-}
 
 #else
 
@@ -104,13 +99,14 @@ class ConsoleWriter {
   bool converts = false;
 };
 
+#endif
+
+// Each stream's kind is found out once, on its first text.
 ConsoleWriter& WriterFor(const FILE* stream) {
   static ConsoleWriter output(stdout);
   static ConsoleWriter error(stderr);
   return stream == stdout ? output : error;
 }
-
-#endif
 
 // clang-tidy 14 reports va_list as uninitialized after va_start when it
 // checks several files in one run; the NOLINTs below silence that alone.
