@@ -2,11 +2,13 @@
 // that a user can see why soundcut does or does not recognise a disk.
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 #include "boot_sector.h"
 #include "command_line.h"
 #include "console.h"
 #include "d88_image.h"
+#include "launch.h"
 
 namespace {
 
@@ -43,34 +45,52 @@ bool PrintTrack(int32_t track) {
   return PrintOut("\n");
 }
 
+// Bytes of the image shown inside "...": control bytes (which a terminal
+// would obey), 0x7F, '"' and '\\' become \xHH, so that nothing in a hostile
+// image can move the cursor or end the quotes early. Bytes from 0x80 up stay
+// as they are where `keepHighBytes` (Shift-JIS text), and are escaped too
+// otherwise. `out` must hold 4 * length + 1 characters.
+void Escape(const unsigned char* bytes, int32_t length, bool keepHighBytes, char* out) {
+  for (int32_t i = 0; i < length; ++i) {
+    const unsigned char byte = bytes[i];
+    const bool plain = byte >= 0x20 && byte != 0x7F && byte != '"' && byte != '\\' &&
+                       (byte < 0x80 || keepHighBytes);
+    if (plain) {
+      *out++ = static_cast<char>(byte);
+    } else {
+      static const char Hex[] = "0123456789ABCDEF";
+      *out++ = '\\';
+      *out++ = 'x';
+      *out++ = Hex[byte >> 4];
+      *out++ = Hex[byte & 0x0F];
+    }
+  }
+  *out = 0;
+}
+
 // The line that says what soundcut's recognition reads from a disk: the
-// boot name as plain ASCII (other bytes, and " and \\, as \\xHH), or why
-// there is none.
+// boot name as plain ASCII (every other byte as \xHH), or why there is
+// none.
 bool PrintBootName() {
   unsigned char sector[BootSectorReadSize];
   const int32_t got = ReadBootSector(Image, sector);
   if (got == 0) return PrintOut("  boot: none\n");
   if (!HoldsBootName(got)) return PrintOut("  boot: too short (%" PRId32 " bytes)\n", got);
   char name[4 * BootNameLength + 1];
-  int32_t length = 0;
-  for (int32_t i = 0; i < BootNameLength; ++i) {
-    const unsigned char byte = sector[BootNameOffset + i];
-    if (byte >= 0x20 && byte <= 0x7E && byte != '"' && byte != '\\') {
-      name[length++] = static_cast<char>(byte);
-    } else {
-      length += std::snprintf(name + length, sizeof name - static_cast<size_t>(length), "\\x%02X",
-                              byte);
-    }
-  }
-  name[length] = 0;
+  Escape(sector + BootNameOffset, BootNameLength, false, name);
   return PrintOut("  boot: \"%s\"\n", name);
 }
 
 bool PrintDisk(int32_t disk) {
   if (!Image.SelectDisk(disk)) return true;
-  // The name is printed as stored: raw bytes, whatever their encoding.
-  if (!PrintOut("disk %" PRId32 ": \"%s\" media 0x%02" PRIX32 " size %" PRId32 "\n", disk,
-                Image.DiskName(), static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
+  // The name keeps its Shift-JIS text; only what a terminal would obey is
+  // escaped.
+  const char* stored = Image.DiskName();
+  char name[4 * DiskHeader::NameLength + 1];
+  Escape(reinterpret_cast<const unsigned char*>(stored), static_cast<int32_t>(std::strlen(stored)),
+         true, name);
+  if (!PrintOut("disk %" PRId32 ": \"%s\" media 0x%02" PRIX32 " size %" PRId32 "\n", disk, name,
+                static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
     return false;
   }
   if (!PrintBootName()) return false;
@@ -80,13 +100,21 @@ bool PrintDisk(int32_t disk) {
   return true;
 }
 
-}  // namespace
-
-int PROGRAM_ENTRY(int argc, PathChar** argv) {
+int List(int argc, PathChar** argv) {
   int exitCode = 0;
   if (!ReadCommandLine(Image, argc, argv, {"d88list", HelpText}, exitCode)) return exitCode;
   for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) {
     if (!PrintDisk(disk)) return 1;
   }
   return FinishOutput() ? 0 : 1;
+}
+
+}  // namespace
+
+int PROGRAM_ENTRY(int argc, PathChar** argv) {
+  // Dropped on in Explorer, the listing would vanish with its window.
+  const bool onItsOwnConsole = StartedOnItsOwnConsole(ThisProcessConsoleFacts());
+  const int exitCode = List(argc, argv);
+  if (onItsOwnConsole) PressEnterToClose();
+  return exitCode;
 }

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "console.h"
+#include "launch.h"
 #include "native_file.h"
 #include "version.h"
 
@@ -16,6 +17,11 @@
 #define OPEN_FAILED_MESSAGE                                           \
   "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76" \
   "\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n"
+
+// Enterキーを押すと終了します. (press Enter to close)
+#define PRESS_ENTER_MESSAGE                                           \
+  "Enter\x83\x4C\x81\x5B\x82\xF0\x89\x9F\x82\xB7\x82\xC6\x8F\x49" \
+  "\x97\xB9\x82\xB5\x82\xDC\x82\xB7.\n"
 
 namespace {
 
@@ -76,4 +82,10 @@ bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAb
   }
   exitCode = 0;
   return true;
+}
+
+void PressEnterToClose() {
+  PrintOut(PRESS_ENTER_MESSAGE);
+  FinishOutput();
+  WaitForEnter();
 }

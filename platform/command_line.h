@@ -21,6 +21,11 @@ struct ProgramAbout {
 bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about,
                      int& exitCode);
 
+// For a program started on a console window of its own (see launch.h),
+// which closes as soon as the program ends: asks the user to press Enter
+// and waits for it, so that what was printed can be read.
+void PressEnterToClose();
+
 // The options as the help lists them.
 #ifdef _WIN32
 #define HELP_OPTIONS "  -h, --help, /?  show this help\n  --version       show the version\n"

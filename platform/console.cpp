@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #endif
 
 namespace {
@@ -39,8 +40,18 @@ class ConsoleWriter {
     if (length == 0) return true;
     static wchar_t wide[TextCapacity];
     const int count = MultiByteToWideChar(932, 0, text, length, wide, TextCapacity);
-    DWORD written = 0;
-    return count > 0 && WriteConsoleW(handle, wide, static_cast<DWORD>(count), &written, nullptr) != 0;
+    if (count <= 0) return false;
+    // A console may take fewer characters than it was given; the rest
+    // follows until all are written or a write fails.
+    for (int done = 0; done < count;) {
+      DWORD written = 0;
+      if (WriteConsoleW(handle, wide + done, static_cast<DWORD>(count - done), &written, nullptr) == 0 ||
+          written == 0) {
+        return false;
+      }
+      done += static_cast<int>(written);
+    }
+    return true;
   }
 
  private:
@@ -111,6 +122,10 @@ ConsoleWriter& WriterFor(const FILE* stream) {
 // clang-tidy 14 reports va_list as uninitialized after va_start when it
 // checks several files in one run; the NOLINTs below silence that alone.
 
+// Set once a text meant for standard output was lost, however it was lost:
+// a console write leaves no mark on the C stream.
+bool OutputFailed = false;
+
 bool Write(FILE* stream, const char* format, std::va_list arguments) {
   ConsoleWriter& writer = WriterFor(stream);
   if (writer.IsForAPerson()) {
@@ -131,9 +146,9 @@ bool Write(FILE* stream, const char* format, std::va_list arguments) {
 bool PrintOut(const char* format, ...) {
   std::va_list arguments;
   va_start(arguments, format);
-  const bool written = Write(stdout, format, arguments);
+  if (!Write(stdout, format, arguments)) OutputFailed = true;
   va_end(arguments);
-  return written && std::ferror(stdout) == 0;
+  return !OutputFailed && std::ferror(stdout) == 0;
 }
 
 void PrintError(const char* format, ...) {
@@ -144,4 +159,12 @@ void PrintError(const char* format, ...) {
   va_end(arguments);
 }
 
-bool FinishOutput() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
+bool FinishOutput() {
+  return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 && !OutputFailed;
+}
+
+void KeepRunningWhenOutputCloses() {
+#ifndef _WIN32
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+}

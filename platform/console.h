@@ -27,4 +27,9 @@ void PrintError(const char* format, ...) PRINTF_LIKE;
 // Flushes standard output. True when everything written to it arrived.
 bool FinishOutput();
 
+// A reader that closes its end of a pipe early (head, a pager, grep -q)
+// ends a POSIX process at its next write; after this call such a write
+// just fails, like any other failed write, and the program goes on.
+void KeepRunningWhenOutputCloses();
+
 #endif  // PLATFORM_CONSOLE_H

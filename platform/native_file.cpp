@@ -54,6 +54,11 @@ bool ExtendedLengthPath(const wchar_t* path, wchar_t (&extended)[MaxPathLength])
   return true;
 }
 
+bool CountsAsLink(uint32_t attributes, uint32_t reparseTag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         (reparseTag == IO_REPARSE_TAG_SYMLINK || reparseTag == IO_REPARSE_TAG_MOUNT_POINT);
+}
+
 namespace {
 
 HANDLE AsHandle(NativeFile file) { return reinterpret_cast<HANDLE>(file); }
@@ -61,15 +66,61 @@ NativeFile AsNative(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? NoFile : reinterpret_cast<NativeFile>(handle);
 }
 
-// A regular file: on a disk, and neither a directory nor a link.
-bool IsRegularFile(HANDLE handle, int64_t& size) {
+// What the file system says of an open file.
+struct FileFacts {
+  bool onDisk = false;
+  DWORD attributes = 0;
+  DWORD reparseTag = 0;  // 0 unless a reparse point
+  DWORD volume = 0;
+  uint64_t index = 0;  // with the volume, the file's identity
+  int64_t size = 0;
+};
+
+bool FactsOf(HANDLE handle, FileFacts& facts) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info)) {
-    return false;
+  facts.onDisk = GetFileType(handle) == FILE_TYPE_DISK;
+  if (!facts.onDisk || !GetFileInformationByHandle(handle, &info)) return false;
+  facts.attributes = info.dwFileAttributes;
+  facts.volume = info.dwVolumeSerialNumber;
+  facts.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  facts.size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  if ((facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return false;
+    facts.reparseTag = tag.ReparseTag;
   }
-  const DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-  size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-  return (info.dwFileAttributes & notPlain) == 0;
+  return true;
+}
+
+bool SameFile(const FileFacts& a, const FileFacts& b) {
+  return a.volume == b.volume && a.index == b.index;
+}
+
+// Another program (a virus scanner, the search indexer, a viewer) often
+// holds a file that was just written for a moment; Windows then refuses to
+// replace, create or remove a name with one of these errors, which go away
+// once it lets go.
+bool HeldByAnotherProgram(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
+
+// Calls `attempt` (true on success, GetLastError() telling why not) again
+// after short, growing pauses while the name is held, for about a second in
+// all. The last error stays that of the last attempt.
+template <typename Attempt>
+bool WhileHeldRetry(Attempt attempt) {
+  constexpr DWORD Patience = 1000;  // milliseconds
+  DWORD waited = 0;
+  for (DWORD pause = 10;; pause *= 2) {
+    if (attempt()) return true;
+    const DWORD error = GetLastError();
+    if (!HeldByAnotherProgram(error) || waited >= Patience) return false;
+    const DWORD step = pause < Patience - waited ? pause : Patience - waited;
+    Sleep(step);
+    waited += step;
+    SetLastError(error);
+  }
 }
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -111,20 +162,43 @@ FILE* OpenRegularFileForReading(const PathChar* path) {
   return stream;
 }
 
+// The name is opened itself (a link is not followed) to see what it is.
+// Other reparse points (OneDrive placeholders and pinned files, say) are
+// plain files whose contents only their file system filter delivers, so
+// such a file is opened again through it, and must still be the same file.
 NativeFile OpenRegularFileNoFollow(const PathChar* path, int64_t& size) {
-  const HANDLE handle = CreateFileW(WidePath(path).Text(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const WidePath wide(path);
+  HANDLE handle = CreateFileW(wide.Text(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return NoFile;
-  if (!IsRegularFile(handle, size)) {
+  FileFacts facts;
+  bool regular = FactsOf(handle, facts) && (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                 !CountsAsLink(facts.attributes, facts.reparseTag);
+  if (regular && (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    const HANDLE through = CreateFileW(wide.Text(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     CloseHandle(handle);
+    handle = through;
+    FileFacts reopened;
+    regular = handle != INVALID_HANDLE_VALUE && FactsOf(handle, reopened) && SameFile(facts, reopened);
+    facts.size = reopened.size;
+  }
+  if (!regular) {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     return NoFile;
   }
+  size = facts.size;
   return AsNative(handle);
 }
 
 CreateResult CreateNewFile(const PathChar* path, NativeFile& file) {
-  const HANDLE handle = CreateFileW(WidePath(path).Text(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  const WidePath wide(path);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  WhileHeldRetry([&] {
+    handle = CreateFileW(wide.Text(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+    return handle != INVALID_HANDLE_VALUE;
+  });
   file = AsNative(handle);
   if (file != NoFile) return CreateResult::Created;
   const DWORD error = GetLastError();
@@ -158,11 +232,15 @@ bool CloseFile(NativeFile file) { return CloseHandle(AsHandle(file)) != 0; }
 bool ReplaceName(const PathChar* from, const PathChar* to) {
   const WidePath source(from);
   const WidePath target(to);
-  return MoveFileExW(source.Text(), target.Text(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return WhileHeldRetry([&] {
+    return MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  });
 }
 
-void RemoveName(const PathChar* path) { DeleteFileW(WidePath(path).Text()); }
+void RemoveName(const PathChar* path) {
+  const WidePath wide(path);
+  WhileHeldRetry([&] { return DeleteFileW(wide.Text()) != 0; });
+}
 
 uint64_t UnpredictableNumber() {
   unsigned int high = 0;

@@ -46,6 +46,11 @@ void RemoveName(const PathChar* path);
 // path is too long for the ordinary form; false when it is not (or is in a
 // \\?\ or \\.\ form already) and should be used as it is.
 bool ExtendedLengthPath(const wchar_t* path, wchar_t (&extended)[MaxPathLength]);
+
+// Whether a file with these attributes and reparse tag is a link: a
+// symbolic link or a junction (mount point). Other reparse points, such as
+// cloud placeholders, are files like any other.
+bool CountsAsLink(uint32_t attributes, uint32_t reparseTag);
 #endif
 
 // A value no other process can guess, for names of temporary files.

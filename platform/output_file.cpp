@@ -43,6 +43,9 @@ bool HoldsExactly(const PathChar* name, const unsigned char* data, int32_t lengt
 // Not terminated: paths are put together from its length.
 PathChar OutputFolder[MaxPathLength];
 int32_t OutputFolderLength = 0;
+// Set when the folder asked for could not be held: files must then go
+// nowhere rather than into a folder nobody chose.
+bool OutputFolderLost = false;
 
 // A path being put together in a fixed buffer; Append reports whether it
 // still fits.
@@ -109,7 +112,8 @@ bool WriteTemporarySibling(const PathChar* target, const unsigned char* data, in
 
 bool PlaceOutputFilesBeside(const PathChar* path) {
   const int32_t length = PathLength(path);
-  if (length >= MaxPathLength) return false;
+  OutputFolderLost = length >= MaxPathLength;
+  if (OutputFolderLost) return false;
   int32_t folderLength = length;
   while (folderLength > 0 && !IsSeparator(path[folderLength - 1])) --folderLength;
   for (int32_t i = 0; i < folderLength; ++i) OutputFolder[i] = path[i];
@@ -118,6 +122,7 @@ bool PlaceOutputFilesBeside(const PathChar* path) {
 }
 
 bool WriteFileReplacing(const char* name, const unsigned char* data, int32_t length) {
+  if (OutputFolderLost) return false;
   static PathBuilder target;
   target.Clear();
   if (!target.Append(OutputFolder, OutputFolderLength) || !target.AppendAscii(name)) return false;

@@ -7,8 +7,9 @@
 #include "native_path.h"
 
 // Output files go into the current folder, or, after this call, into the
-// folder of `path` (nothing when `path` names no folder). False, with the
-// current folder kept, when that folder's name is too long to hold.
+// folder of `path` (the current one when `path` names no folder). False
+// when that folder's name is too long to hold: every file written after
+// that fails, until a call that succeeds.
 bool PlaceOutputFilesBeside(const PathChar* path);
 
 // Makes the file `name` (a plain ASCII file name) in the output folder hold

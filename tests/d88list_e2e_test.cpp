@@ -98,7 +98,8 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
   first.tracks[0] = {MakeRecord(0, 0, 2, 1, 2, Bytes(256)), MakeRecord(0, 0, 1, 1, 2, Bytes(256))};
   first.tracks[163] = {MakeRecord(0xFF, 0xAB, 0xCD, 0xEF, 1, Bytes(3))};
   Disk second;
-  second.name = "EMPTY";
+  // What a terminal would obey, and quotes, are escaped; Shift-JIS stays.
+  second.name = "\x1B]0;\x07\"\\\x7F\x83\x75\x1B[2J";
   second.mediaType = 0x40;
   Disk third = d88test::OrdinaryDisk("X", 1);
   third.mediaType = 0xFE;
@@ -116,7 +117,7 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
                          "  boot: \"" + Repeat("\\x00", 16) + "\"\n" +
                          "  track 0:" + Id(0, 0, 2, 1) + Id(0, 0, 1, 1) + "\n" +
                          "  track 163:" + Id(0xFF, 0xAB, 0xCD, 0xEF) + "\n" +
-                         "disk 1: \"EMPTY\" media 0x40 size 688\n" + "  boot: none\n" +
+                         "disk 1: \"\\x1B]0;\\x07\\x22\\x5C\\x7F\x83\x75\\x1B[2J\" media 0x40 size 688\n" + "  boot: none\n" +
                          "disk 2: \"\" media 0xFE size -5\n" + "  boot: none\n";
   // The third disk's size is negative, so every track lies beyond it.
   EXPECT_EQ(result.exitCode, 0);

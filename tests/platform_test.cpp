@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "d88_builder.h"
 #include "launch.h"
 #include "native_file.h"
@@ -73,6 +77,8 @@ TEST(PlaceOutputFilesBeside, RefusesPathsTooLongToHold) {
   const unsigned char bytes[] = {1};
   const std::basic_string<PathChar> tooLong(MaxPathLength + 10, 'x');
   EXPECT_FALSE(PlaceOutputFilesBeside(tooLong.c_str()));
+  // The files then go nowhere, never into the current folder instead.
+  EXPECT_FALSE(WriteFileReplacing("PSGDRV", bytes, 1));
   // The folder fits, the file's name beside it does not.
   std::basic_string<PathChar> nearlyFull(MaxPathLength - 4, 'x');
   nearlyFull += static_cast<PathChar>('/');
@@ -100,6 +106,16 @@ TEST(ExtendedLengthPath, OnlyLongPathsTakeTheExtendedForm) {
   for (const wchar_t* asItIs : {L"C:\\short.d88", L"NUL", L"\\\\?\\C:\\x.d88", L"\\\\.\\pipe\\p"}) {
     EXPECT_FALSE(ExtendedLengthPath(asItIs, extended));
   }
+}
+
+// Only symbolic links and junctions are links; a OneDrive placeholder (a
+// cloud reparse point) is a file whose contents can be compared.
+TEST(CountsAsLink, OnlySymbolicLinksAndJunctions) {
+  constexpr uint32_t Reparse = FILE_ATTRIBUTE_REPARSE_POINT;
+  EXPECT_TRUE(CountsAsLink(Reparse, IO_REPARSE_TAG_SYMLINK));
+  EXPECT_TRUE(CountsAsLink(Reparse | FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_MOUNT_POINT));
+  EXPECT_FALSE(CountsAsLink(Reparse, 0x9000601Au));  // IO_REPARSE_TAG_CLOUD_6
+  EXPECT_FALSE(CountsAsLink(FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_SYMLINK));
 }
 #endif
 

@@ -126,9 +126,24 @@ RunResult ScratchDir::Run(const std::string& program,
     case Streams::OutputToFullDevice:
       command += " >/dev/full 2>" + Quote(errPath);
       break;
+    case Streams::OutputToClosedPipe:
+      break;  // below
   }
 
   RunResult result;
+#ifndef _WIN32
+  if (streams == Streams::OutputToClosedPipe) {
+    // The read end is closed before the program starts, so its first write
+    // meets a reader that has gone, every time.
+    int ends[2];
+    if (pipe(ends) != 0) return result;
+    close(ends[0]);
+    result.exitCode = Shell(command + " >&" + std::to_string(ends[1]) + " 2>" + Quote(errPath));
+    close(ends[1]);
+    result.err = ReadText(errPath);
+    return result;
+  }
+#endif
   result.exitCode = Shell(command);
   result.out = ReadText(outPath);
   result.err = ReadText(errPath);

@@ -37,8 +37,8 @@ class ScratchDir {
 
   // Where a run's standard streams go: each to a file of its own, both into
   // one file (RunResult::out), or standard output to a device that is
-  // always full (POSIX).
-  enum class Streams { Separate, Merged, OutputToFullDevice };
+  // always full or to a pipe whose reader has already gone (POSIX).
+  enum class Streams { Separate, Merged, OutputToFullDevice, OutputToClosedPipe };
 
   // Runs `program` with `args` in Work(). `args` are passed as typed.
   // `shellSetup` is shell text run first in the same shell (limits, say).

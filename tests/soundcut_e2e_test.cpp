@@ -67,14 +67,22 @@ class SoundcutRun : public ::testing::Test {
 };
 
 #ifndef _WIN32
-// soundcut still cuts every region; the lost messages make the run fail.
+// soundcut still cuts every region, also after a failing one, whether
+// standard output is full or its reader went away (head -c0); the lost
+// messages make the run fail.
 TEST_F(SoundcutRun, StandardOutputThatCannotBeWrittenEndsWithOne) {
-  scratch.Put("image.d88", Build(GameDiskA()));
-  const d88test::RunResult result = scratch.Run(Program, {"image.d88"}, "",
-                                                d88test::ScratchDir::Streams::OutputToFullDevice);
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
+  Disk disk = GameDiskA();
+  disk.tracks[8].erase(disk.tracks[8].begin() + 1);  // PSGDRV's first sector
+  scratch.Put("image.d88", Build(disk));
+  for (const auto streams : {d88test::ScratchDir::Streams::OutputToFullDevice,
+                             d88test::ScratchDir::Streams::OutputToClosedPipe}) {
+    for (const std::string& name : OutputFiles) std::filesystem::remove(scratch.PathOf(name));
+    const d88test::RunResult result = scratch.Run(Program, {"image.d88"}, "", streams);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, CannotRead("PSGDRV"));
+    EXPECT_EQ(scratch.Entries(), WithImage({"OPMDRV", "OPMMUS", "PSGMUS"}));
+    EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
+  }
 }
 #endif
 

@@ -71,13 +71,11 @@ int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
 }  // namespace
 
 int RunSoundcut(int argc, PathChar** argv) {
+  // The files are the real output: a reader of standard output that went
+  // away must not stop the cut half way.
+  KeepRunningWhenOutputCloses();
   const bool onItsOwnConsole = StartedOnItsOwnConsole(ThisProcessConsoleFacts());
   const int exitCode = Run(argc, argv, onItsOwnConsole);
-  if (onItsOwnConsole) {
-    // The window closes when the program ends: let the user read it first.
-    PrintOut(PRESS_ENTER_MESSAGE);
-    FinishOutput();
-    WaitForEnter();
-  }
+  if (onItsOwnConsole) PressEnterToClose();
   return exitCode;
 }
