@@ -1,7 +1,8 @@
 # Cross-compiles soundcut and d88list for 64-bit Windows with mingw-w64
 # (Debian's g++-mingw-w64-x86-64-posix). The programs are linked statically,
-# so they run without any DLL beside them. Programs built for the tests and
-# the sample image run under wine64 through run-under-wine.
+# so they run without any DLL beside them. Where wine64 is installed, the
+# programs built for the tests and the sample image run under it through
+# run-under-wine; without it only the programs (and the zip) are built.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -18,6 +19,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Each build tree gets a wine prefix of its own, so runs share no state.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_CURRENT_LIST_DIR}/run-under-wine;${CMAKE_BINARY_DIR}/wineprefix")
+# Debian puts wine64 outside PATH.
+find_program(SOUNDCUT_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CACHE)
+if(SOUNDCUT_WINE64)
+  # Each build tree gets a wine prefix of its own, so runs share no state.
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      "${CMAKE_CURRENT_LIST_DIR}/run-under-wine;${CMAKE_BINARY_DIR}/wineprefix")
+endif()
