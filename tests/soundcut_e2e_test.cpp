@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -285,6 +286,27 @@ TEST_F(SoundcutRun, FileThatCannotBeWrittenIsReportedAndTheOthersAreWritten) {
 }
 
 #ifdef _WIN32
+// A virus scanner or a viewer that holds the old file for a moment delays
+// its replacement; it does not make it fail. The old PSGDRV is held without
+// sharing deletion until soundcut's new file stands beside it, and for
+// 300 ms more.
+TEST_F(SoundcutRun, FileHeldByAnotherProgramForAMomentIsReplaced) {
+  scratch.Put("PSGDRV", Bytes{'o', 'l', 'd'});
+  const HANDLE held = CreateFileW(std::filesystem::u8path(scratch.PathOf("PSGDRV")).wstring().c_str(),
+                                  GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread release([&] {
+    for (int wait = 0; wait < 3000 && scratch.Entries().size() < 3; ++wait) Sleep(5);
+    Sleep(300);
+    CloseHandle(held);
+  });
+  const d88test::RunResult result = RunOn(Build(GameDiskA()));
+  release.join();
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2));
+}
+
 // The standard streams are in text mode on Windows: every line feed of a
 // message reaches a redirected file as CR LF, the other bytes unchanged.
 TEST_F(SoundcutRun, WindowsMessagesEndWithCrLf) {
