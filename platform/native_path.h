@@ -19,4 +19,9 @@ using PathChar = char;
 // limit of Windows' extended-length paths.
 constexpr int32_t MaxPathLength = 32768;
 
+// `text` (a program name, say) in the messages' encoding, Shift-JIS, so
+// that a redirected stream holds one encoding. The result lives until the
+// next call.
+const char* InMessageEncoding(const PathChar* text);
+
 #endif  // PLATFORM_NATIVE_PATH_H

@@ -1,7 +1,7 @@
 // The state soundcut shares between its driver and its region cutter: the
 // process's one image reader and the one buffer every sector read lands in.
-#ifndef TOOL_TOOL_STATE_H
-#define TOOL_TOOL_STATE_H
+#ifndef SOUNDCUT_TOOL_STATE_H
+#define SOUNDCUT_TOOL_STATE_H
 
 #include <cstdint>
 
@@ -14,4 +14,4 @@ extern D88Image Image;
 // Zero at start. Reads overwrite only the bytes they deliver, from the start.
 extern unsigned char SectorBuffer[SectorBufferSize];
 
-#endif  // TOOL_TOOL_STATE_H
+#endif  // SOUNDCUT_TOOL_STATE_H

@@ -1,8 +1,8 @@
 // The four stretches of disk A that hold the game's sound: a driver (DRV)
 // and music data (MUS) for each of the two sound chips, PSG and OPM. Each is
 // a run of 1024-byte sectors (N = 3) read with the sector range 1..5.
-#ifndef TOOL_REGION_TABLE_H
-#define TOOL_REGION_TABLE_H
+#ifndef SOUNDCUT_REGION_TABLE_H
+#define SOUNDCUT_REGION_TABLE_H
 
 #include <cstdint>
 
@@ -27,4 +27,4 @@ constexpr Region RegionTable[RegionCount] = {
     {"OPMMUS", 9, 4, 1, 1, 3, 0, 10240},  // C4 H1 R1-R5, then C5 H0 R1-R5
 };
 
-#endif  // TOOL_REGION_TABLE_H
+#endif  // SOUNDCUT_REGION_TABLE_H

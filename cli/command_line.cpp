@@ -5,11 +5,6 @@
 #include "native_file.h"
 #include "version.h"
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#endif
-
 // "Usage: <program> [d88file]"
 #define USAGE_MESSAGE "Usage: %s [d88file]\n"
 
@@ -25,19 +20,11 @@
 
 namespace {
 
-// The program name as typed, in the messages' encoding (Shift-JIS), so that
-// a redirected stream holds one encoding. On Windows the name arrives as
-// UTF-16; characters code page 932 lacks become "?".
+// The program name as typed, in the messages' encoding.
 const char* ProgramName(int argc, PathChar** argv) {
   // argv[0] may be missing when a program is started with an empty list.
   if (argc < 1 || argv[0] == nullptr) return "";
-#ifdef _WIN32
-  static char name[4 * MaxPathLength];
-  const int size = WideCharToMultiByte(932, 0, argv[0], -1, name, sizeof name, nullptr, nullptr);
-  return size > 0 ? name : "";
-#else
-  return argv[0];
-#endif
+  return InMessageEncoding(argv[0]);
 }
 
 bool IsOption(const PathChar* argument, const char* option) {

@@ -1,6 +1,6 @@
 // Cuts one stretch of sectors of the selected disk into a file.
-#ifndef TOOL_REGION_CUTTER_H
-#define TOOL_REGION_CUTTER_H
+#ifndef SOUNDCUT_REGION_CUTTER_H
+#define SOUNDCUT_REGION_CUTTER_H
 
 #include <cstdint>
 
@@ -14,4 +14,4 @@
 bool CutRegion(const char* name, int32_t track, int32_t c, int32_t h, int32_t r,
                int32_t n, int32_t offset, int32_t length);
 
-#endif  // TOOL_REGION_CUTTER_H
+#endif  // SOUNDCUT_REGION_CUTTER_H

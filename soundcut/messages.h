@@ -2,8 +2,8 @@
 // failure). The Japanese texts are Shift-JIS (code page
 // 932) bytes, written as they are so that they read correctly on a Japanese
 // Windows console; they are spelled as escapes to keep this file ASCII.
-#ifndef TOOL_MESSAGES_H
-#define TOOL_MESSAGES_H
+#ifndef SOUNDCUT_MESSAGES_H
+#define SOUNDCUT_MESSAGES_H
 
 #include "command_line.h"
 
@@ -48,4 +48,4 @@
   "Brevindor Tolvask (X1) Disk A" \
   "\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD.\n"
 
-#endif  // TOOL_MESSAGES_H
+#endif  // SOUNDCUT_MESSAGES_H

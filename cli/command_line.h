@@ -1,7 +1,7 @@
 // The command line both programs take: exactly one argument, a D88 image,
 // or one of the options --help, -h (and /? on Windows) and --version.
-#ifndef PLATFORM_COMMAND_LINE_H
-#define PLATFORM_COMMAND_LINE_H
+#ifndef CLI_COMMAND_LINE_H
+#define CLI_COMMAND_LINE_H
 
 #include "d88_image.h"
 #include "native_path.h"
@@ -33,4 +33,4 @@ void PressEnterToClose();
 #define HELP_OPTIONS "  -h, --help      show this help\n  --version       show the version\n"
 #endif
 
-#endif  // PLATFORM_COMMAND_LINE_H
+#endif  // CLI_COMMAND_LINE_H

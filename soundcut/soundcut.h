@@ -1,8 +1,8 @@
 // The soundcut driver: command line, disk recognition, messages and the
 // exit code. main() is a thin wrapper so that the run can also be driven
 // in-process (the fuzz target does so).
-#ifndef TOOL_SOUNDCUT_H
-#define TOOL_SOUNDCUT_H
+#ifndef SOUNDCUT_SOUNDCUT_H
+#define SOUNDCUT_SOUNDCUT_H
 
 #include "native_path.h"
 
@@ -13,4 +13,4 @@
 // the image, says when no disk was recognised, and waits for Enter.
 int RunSoundcut(int argc, PathChar** argv);
 
-#endif  // TOOL_SOUNDCUT_H
+#endif  // SOUNDCUT_SOUNDCUT_H

@@ -1,0 +1,120 @@
+#include "d88list.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "boot_sector.h"
+#include "command_line.h"
+#include "console.h"
+#include "d88_image.h"
+#include "launch.h"
+
+namespace {
+
+D88Image Image;
+
+constexpr char HelpText[] =
+    "Shows what the D88 image d88file holds: for every disk its name, media\n"
+    "type and size, the boot name that soundcut looks for in its boot sector,\n"
+    "and the sector IDs (C/H/R/N, hexadecimal) of every track in recorded order.\n"
+    "\n"
+    "Options, alone on the command line (an image named like one is ./--help):\n" HELP_OPTIONS
+    "\n"
+    "Exit codes: 0 after the listing; 1 after a usage error, when the image\n"
+    "cannot be opened or is not a regular file, or when the listing cannot be\n"
+    "written.\n";
+
+// A track lists at most 65,535 records (its count is 16 bits), 4 bytes each.
+// Too large for the stack, so it has static storage.
+constexpr int32_t MaxTrackIdBytes = 65535 * 4;
+unsigned char TrackIds[MaxTrackIdBytes];
+
+// Each printer returns false once standard output fails: a listing that
+// cannot be written is not worth going on with.
+bool PrintTrack(int32_t track) {
+  const int32_t bytes = Image.ListSectorIds(track, TrackIds, MaxTrackIdBytes);
+  if (bytes == 0) return true;
+  if (!PrintOut("  track %" PRId32 ":", track)) return false;
+  for (int32_t at = 0; at < bytes; at += 4) {
+    if (!PrintOut(" %02X/%02X/%02X/%02X", TrackIds[at], TrackIds[at + 1], TrackIds[at + 2],
+                  TrackIds[at + 3])) {
+      return false;
+    }
+  }
+  return PrintOut("\n");
+}
+
+// Bytes of the image shown inside "...": control bytes (which a terminal
+// would obey), 0x7F, '"' and '\\' become \xHH, so that nothing in a hostile
+// image can move the cursor or end the quotes early. Bytes from 0x80 up stay
+// as they are where `keepHighBytes` (Shift-JIS text), and are escaped too
+// otherwise. `out` must hold 4 * length + 1 characters.
+void Escape(const unsigned char* bytes, int32_t length, bool keepHighBytes, char* out) {
+  for (int32_t i = 0; i < length; ++i) {
+    const unsigned char byte = bytes[i];
+    const bool plain = byte >= 0x20 && byte != 0x7F && byte != '"' && byte != '\\' &&
+                       (byte < 0x80 || keepHighBytes);
+    if (plain) {
+      *out++ = static_cast<char>(byte);
+    } else {
+      static const char Hex[] = "0123456789ABCDEF";
+      *out++ = '\\';
+      *out++ = 'x';
+      *out++ = Hex[byte >> 4];
+      *out++ = Hex[byte & 0x0F];
+    }
+  }
+  *out = 0;
+}
+
+// The line that says what soundcut's recognition reads from a disk: the
+// boot name as plain ASCII (every other byte as \xHH), or why there is
+// none.
+bool PrintBootName() {
+  unsigned char sector[BootSectorReadSize];
+  const int32_t got = ReadBootSector(Image, sector);
+  if (got == 0) return PrintOut("  boot: none\n");
+  if (!HoldsBootName(got)) return PrintOut("  boot: too short (%" PRId32 " bytes)\n", got);
+  char name[4 * BootNameLength + 1];
+  Escape(sector + BootNameOffset, BootNameLength, false, name);
+  return PrintOut("  boot: \"%s\"\n", name);
+}
+
+bool PrintDisk(int32_t disk) {
+  if (!Image.SelectDisk(disk)) return true;
+  // The name keeps its Shift-JIS text; only what a terminal would obey is
+  // escaped.
+  const char* stored = Image.DiskName();
+  char name[4 * DiskHeader::NameLength + 1];
+  Escape(reinterpret_cast<const unsigned char*>(stored), static_cast<int32_t>(std::strlen(stored)),
+         true, name);
+  if (!PrintOut("disk %" PRId32 ": \"%s\" media 0x%02" PRIX32 " size %" PRId32 "\n", disk, name,
+                static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
+    return false;
+  }
+  if (!PrintBootName()) return false;
+  for (int32_t track = 0; track < TrackCount; ++track) {
+    if (!PrintTrack(track)) return false;
+  }
+  return true;
+}
+
+int List(int argc, PathChar** argv) {
+  int exitCode = 0;
+  if (!ReadCommandLine(Image, argc, argv, {"d88list", HelpText}, exitCode)) return exitCode;
+  for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) {
+    if (!PrintDisk(disk)) return 1;
+  }
+  return FinishOutput() ? 0 : 1;
+}
+
+}  // namespace
+
+int RunD88List(int argc, PathChar** argv) {
+  // Dropped on in Explorer, the listing would vanish with its window.
+  const bool onItsOwnConsole = StartedOnItsOwnConsole(ThisProcessConsoleFacts());
+  const int exitCode = List(argc, argv);
+  if (onItsOwnConsole) PressEnterToClose();
+  return exitCode;
+}

@@ -1,0 +1,81 @@
+// Console text on POSIX systems: shown as UTF-8 on a terminal whose
+// locale uses it.
+#include <iconv.h>
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+
+#include "console.h"
+#include "console_writer.h"
+
+namespace {
+
+bool LocaleUsesUtf8() {
+  // The user's locale is consulted, then the program goes back to the "C"
+  // locale it starts in, so that nothing else changes behaviour.
+  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+  const char* codeset = nl_langinfo(CODESET);
+  const bool utf8 = codeset != nullptr &&
+                    (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+  std::setlocale(LC_CTYPE, "C");
+  return utf8;
+}
+
+// Code page 932 text, shown as UTF-8 on a terminal whose locale uses it.
+class ConsoleWriter {
+ public:
+  explicit ConsoleWriter(FILE* stream) {
+    if (isatty(fileno(stream)) == 0 || !LocaleUsesUtf8()) return;
+    converter = iconv_open("UTF-8", "CP932");
+    // iconv_open reports failure as (iconv_t)-1; without a converter the
+    // bytes go out as they are.
+    converts = reinterpret_cast<intptr_t>(converter) != -1;
+  }
+  bool IsForAPerson() const { return converts; }
+  bool Write(FILE* stream, const char* text, int length) {
+    static char utf8[3 * TextCapacity];  // each byte becomes at most 3
+    char* in = const_cast<char*>(text);  // iconv's signature; it only reads
+    size_t inLeft = static_cast<size_t>(length);
+    char* out = utf8;
+    size_t outLeft = sizeof utf8;
+    while (inLeft > 0) {
+      iconv(converter, &in, &inLeft, &out, &outLeft);
+      if (inLeft > 0 && outLeft > 0) {
+        // A byte that is no Shift-JIS character is shown as "?".
+        *out++ = '?';
+        --outLeft;
+        ++in;
+        --inLeft;
+      }
+      if (outLeft == 0) break;
+    }
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    const size_t size = static_cast<size_t>(out - utf8);
+    return std::fwrite(utf8, 1, size, stream) == size;
+  }
+
+ private:
+  iconv_t converter{};
+  bool converts = false;
+};
+
+// Each stream's kind is found out once, on its first text.
+ConsoleWriter& WriterFor(const FILE* stream) {
+  static ConsoleWriter output(stdout);
+  static ConsoleWriter error(stderr);
+  return stream == stdout ? output : error;
+}
+
+}  // namespace
+
+bool IsForAPerson(FILE* stream) { return WriterFor(stream).IsForAPerson(); }
+
+bool WriteForAPerson(FILE* stream, const char* text, int length) {
+  return WriterFor(stream).Write(stream, text, length);
+}
+
+void KeepRunningWhenOutputCloses() { std::signal(SIGPIPE, SIG_IGN); }
