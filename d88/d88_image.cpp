@@ -80,22 +80,36 @@ bool D88Image::SelectDisk(int32_t index) {
   return true;
 }
 
+// Shows each record of `track` to `visit`, in recorded order, with the file
+// at the record's data; `visit` returns whether to go on. The walk ends
+// where a record header cannot be read whole or states a count of 0, after
+// the record that ends the walk (EndsWalk), or where a record's data
+// cannot be skipped. Where it ends makes no difference to a search that
+// has not found its sector yet: it finds nothing either way.
+template <typename Visit>
+void D88Image::WalkTrack(int32_t track, Visit visit) {
+  if (!StartTrackWalk(track)) return;
+  for (int32_t position = 0;; ++position) {
+    SectorHeader record;
+    if (!ReadRecordHeader(record) || record.sectorCount == 0 || !visit(record)) return;
+    if (EndsWalk(position, record) || !file.Skip(record.dataSize)) return;
+  }
+}
+
 int32_t D88Image::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r,
                              int32_t n, unsigned char* buffer,
                              int32_t maxBytes) {
-  if (maxBytes <= 0 || !StartTrackWalk(track)) return 0;
-  for (int32_t position = 0;; ++position) {
-    SectorHeader record;
-    if (!ReadRecordHeader(record) || record.sectorCount == 0) return 0;
-    if (record.c == c && record.h == h && record.r == r && record.n == n) {
-      const int32_t wanted =
-          record.dataSize < maxBytes ? record.dataSize : maxBytes;
-      // A truncated image delivers fewer bytes than the record promises;
-      // the count tells the caller how much of buffer is real.
-      return file.Read(buffer, wanted);
-    }
-    if (!file.Skip(record.dataSize) || EndsWalk(position, record)) return 0;
-  }
+  if (maxBytes <= 0) return 0;
+  int32_t got = 0;
+  WalkTrack(track, [&](const SectorHeader& record) {
+    if (record.c != c || record.h != h || record.r != r || record.n != n) return true;
+    const int32_t wanted = record.dataSize < maxBytes ? record.dataSize : maxBytes;
+    // A truncated image delivers fewer bytes than the record promises;
+    // the count tells the caller how much of buffer is real.
+    got = file.Read(buffer, wanted);
+    return false;
+  });
+  return got;
 }
 
 int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
@@ -132,18 +146,16 @@ int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
 int32_t D88Image::ListSectorIds(int32_t track, unsigned char* buffer,
                                 int32_t capacity) {
   constexpr int32_t EntrySize = 4;
-  if (capacity <= 0 || !StartTrackWalk(track)) return 0;
+  if (capacity < EntrySize) return 0;
   int32_t written = 0;
-  for (int32_t position = 0; capacity - written >= EntrySize; ++position) {
-    SectorHeader record;
-    if (!ReadRecordHeader(record) || record.sectorCount == 0) break;
+  WalkTrack(track, [&](const SectorHeader& record) {
     buffer[written + 0] = static_cast<unsigned char>(record.c);
     buffer[written + 1] = static_cast<unsigned char>(record.h);
     buffer[written + 2] = static_cast<unsigned char>(record.r);
     buffer[written + 3] = static_cast<unsigned char>(record.n);
     written += EntrySize;
-    if (EndsWalk(position, record) || !file.Skip(record.dataSize)) break;
-  }
+    return capacity - written >= EntrySize;
+  });
   return written;
 }
 

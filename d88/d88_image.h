@@ -72,6 +72,8 @@ class D88Image {
   bool ReadDiskHeader(int64_t offset, DiskHeader& header);
   bool ReadRecordHeader(SectorHeader& header);
   bool StartTrackWalk(int32_t track);
+  template <typename Visit>
+  void WalkTrack(int32_t track, Visit visit);
   static bool EndsWalk(int32_t position, const SectorHeader& record);
   void ClearSelectedDisk();
   void ScanDisks();
