@@ -125,36 +125,55 @@ int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
         totalBytes - done < sectorSize ? totalBytes - done : sectorSize);
     if (ReadSector(track, c, h, r, n, buffer + done, chunk) < chunk) return done;
     done += chunk;
-    // A successful read means track, c, h and r were all in range, so none
-    // of these steps can overflow.
-    if (r == lastSector) {
-      ++track;
-      if (h == 0) {
-        h = 1;
-      } else {
-        h = 0;
-        ++c;
-      }
-      r = firstSector;
-    } else {
-      ++r;
-    }
+    // A successful read means track, c, h and r were all in range, so no
+    // step can overflow.
+    StepRun(track, c, h, r);
   }
   return done;
 }
 
+void D88Image::StepRun(int32_t& track, int32_t& c, int32_t& h, int32_t& r) const {
+  if (r != lastSector) {
+    ++r;
+    return;
+  }
+  ++track;
+  if (h == 0) {
+    h = 1;
+  } else {
+    h = 0;
+    ++c;
+  }
+  r = firstSector;
+}
+
 int32_t D88Image::ListSectorIds(int32_t track, unsigned char* buffer,
                                 int32_t capacity) {
-  constexpr int32_t EntrySize = 4;
-  if (capacity < EntrySize) return 0;
+  return ListRecords(track, buffer, capacity, 4);
+}
+
+int32_t D88Image::ListSectorRecords(int32_t track, unsigned char* buffer,
+                                    int32_t capacity) {
+  return ListRecords(track, buffer, capacity, SectorRecordSize);
+}
+
+// Writes the ID of each record, and with 6-byte entries its data size too.
+int32_t D88Image::ListRecords(int32_t track, unsigned char* buffer,
+                              int32_t capacity, int32_t entrySize) {
+  if (capacity < entrySize) return 0;
   int32_t written = 0;
   WalkTrack(track, [&](const SectorHeader& record) {
-    buffer[written + 0] = static_cast<unsigned char>(record.c);
-    buffer[written + 1] = static_cast<unsigned char>(record.h);
-    buffer[written + 2] = static_cast<unsigned char>(record.r);
-    buffer[written + 3] = static_cast<unsigned char>(record.n);
-    written += EntrySize;
-    return capacity - written >= EntrySize;
+    unsigned char* entry = buffer + written;
+    entry[0] = static_cast<unsigned char>(record.c);
+    entry[1] = static_cast<unsigned char>(record.h);
+    entry[2] = static_cast<unsigned char>(record.r);
+    entry[3] = static_cast<unsigned char>(record.n);
+    if (entrySize == SectorRecordSize) {
+      entry[4] = static_cast<unsigned char>(record.dataSize & 0xFF);
+      entry[5] = static_cast<unsigned char>(record.dataSize >> 8);
+    }
+    written += entrySize;
+    return capacity - written >= entrySize;
   });
   return written;
 }

@@ -68,12 +68,22 @@ class D88Image {
   // Returns the bytes written; 0 for an absent track.
   int32_t ListSectorIds(int32_t track, unsigned char* buffer, int32_t capacity);
 
+  // As ListSectorIds, with each record's data-size field after its ID:
+  // SectorRecordSize bytes a record (C, H, R, N, then the size as two
+  // little-endian bytes), for a map of the disk.
+  static constexpr int32_t SectorRecordSize = 6;
+  int32_t ListSectorRecords(int32_t track, unsigned char* buffer, int32_t capacity);
+
+  // The sector a run of ReadSectors reads after track/c/h/r.
+  void StepRun(int32_t& track, int32_t& c, int32_t& h, int32_t& r) const;
+
  private:
   bool ReadDiskHeader(int64_t offset, DiskHeader& header);
   bool ReadRecordHeader(SectorHeader& header);
   bool StartTrackWalk(int32_t track);
   template <typename Visit>
   void WalkTrack(int32_t track, Visit visit);
+  int32_t ListRecords(int32_t track, unsigned char* buffer, int32_t capacity, int32_t entrySize);
   static bool EndsWalk(int32_t position, const SectorHeader& record);
   void ClearSelectedDisk();
   void ScanDisks();

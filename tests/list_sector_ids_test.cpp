@@ -92,4 +92,18 @@ TEST_F(ListSectorIdsTest, HeaderCutOffByTheEndOfTheFileIsNotListed) {
   EXPECT_EQ(List(2, 64), Ids(0, 4));
 }
 
+// The map's listing: the same walk, each ID followed by the record's
+// data-size field, little-endian, and never half an entry.
+TEST_F(ListSectorIdsTest, RecordListingAddsEachDataSizeField) {
+  Disk disk;
+  disk.tracks[1] = {MakeRecord(1, 0, 2, 3, 2, Bytes(1024)), MakeRecord(1, 0, 1, 3, 2, Bytes(5))};
+  disk.tracks[1][1].dataSizeField = 0xABCD;  // the last record: its data is never skipped
+  OpenBytes(Build(disk));
+  std::memset(buffer, 0xEE, sizeof buffer);
+  ASSERT_EQ(image.ListSectorRecords(1, buffer, 13), 12);
+  EXPECT_EQ(Bytes(buffer, buffer + 13), (Bytes{1, 0, 2, 3, 0x00, 0x04, 1, 0, 1, 3, 0xCD, 0xAB, 0xEE}));
+  EXPECT_EQ(image.ListSectorRecords(1, buffer, 11), 6);
+  EXPECT_EQ(image.ListSectorRecords(1, buffer, 5), 0);
+}
+
 }  // namespace
