@@ -32,14 +32,29 @@ unsigned char TrackIds[MaxTrackIdBytes];
 
 // Each printer returns false once standard output fails: a listing that
 // cannot be written is not worth going on with.
+//
+// A track may hold 65,535 records: their IDs are put together into lines
+// of text here and printed a chunk at a time, not one formatted call each.
 bool PrintTrack(int32_t track) {
   const int32_t bytes = Image.ListSectorIds(track, TrackIds, MaxTrackIdBytes);
   if (bytes == 0) return true;
   if (!PrintOut("  track %" PRId32 ":", track)) return false;
+  static const char Hex[] = "0123456789ABCDEF";
+  constexpr int32_t ChunkSize = 4096;
+  constexpr int32_t IdText = 12;  // " CC/HH/RR/NN"
+  char chunk[ChunkSize + 1];
+  int32_t used = 0;
   for (int32_t at = 0; at < bytes; at += 4) {
-    if (!PrintOut(" %02X/%02X/%02X/%02X", TrackIds[at], TrackIds[at + 1], TrackIds[at + 2],
-                  TrackIds[at + 3])) {
-      return false;
+    chunk[used++] = ' ';
+    for (int32_t i = 0; i < 4; ++i) {
+      chunk[used++] = Hex[TrackIds[at + i] >> 4];
+      chunk[used++] = Hex[TrackIds[at + i] & 0x0F];
+      if (i < 3) chunk[used++] = '/';
+    }
+    if (used > ChunkSize - IdText || at + 4 >= bytes) {
+      chunk[used] = 0;
+      if (!PrintOut("%s", chunk)) return false;
+      used = 0;
     }
   }
   return PrintOut("\n");
