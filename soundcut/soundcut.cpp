@@ -18,14 +18,17 @@ namespace {
 constexpr char GameBootName[] = "Brevindor X1 Sys";
 static_assert(sizeof GameBootName - 1 == BootNameLength, "a boot name has 16 bytes");
 
-// Reads the boot sector of the selected disk into SectorBuffer. Only a
-// sector that was really read and is long enough to hold the name can
-// match: a disk without one must not be judged by the bytes an earlier read
-// left in the buffer.
-bool IsGameDiskA() {
-  return HoldsBootName(ReadBootSector(Image, SectorBuffer)) &&
-         std::memcmp(SectorBuffer + BootNameOffset, GameBootName, BootNameLength) == 0;
+}  // namespace
+
+// Only a sector that was really read and is long enough to hold the name
+// can match: a disk without one must not be judged by the bytes an earlier
+// read left in the buffer.
+bool IsGameDiskA(D88Image& image, unsigned char* buffer) {
+  return HoldsBootName(ReadBootSector(image, buffer)) &&
+         std::memcmp(buffer + BootNameOffset, GameBootName, BootNameLength) == 0;
 }
+
+namespace {
 
 // Cuts the four regions of every recognised disk of the open image. Every
 // disk and every region is tried; one failure does not stop the others.
@@ -41,7 +44,7 @@ CutResult CutEveryGameDisk() {
     Image.SelectDisk(disk);
     // The game's disks have five sectors per track, numbered 1-5.
     Image.SetSectorRange(1, 5);
-    if (!IsGameDiskA()) continue;
+    if (!IsGameDiskA(Image, SectorBuffer)) continue;
     ++result.disksRecognised;
     PrintOut(RECOGNISED_MESSAGE);
     for (const Region& region : RegionTable) {
