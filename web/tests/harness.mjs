@@ -1,0 +1,66 @@
+// What the browser tests and the benchmark share: the native build's
+// programs and images, a static server for the page, and Debian's chromium.
+import { spawnSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, readdirSync } from 'node:fs';
+import { createServer } from 'node:http';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const root = resolve(dirname(fileURLToPath(import.meta.url)), '..', '..');
+export const nativeBuild = resolve(process.env.SOUNDCUT_NATIVE_BUILD || join(root, 'build'));
+export const webBuild = resolve(process.env.SOUNDCUT_WEB_BUILD || join(root, 'build-web'));
+export const pagePath = join(webBuild, 'site', 'soundcut.html');
+export const outputFiles = ['PSGDRV', 'OPMDRV', 'PSGMUS', 'OPMMUS'];
+
+export const scratch = mkdtempSync(join(tmpdir(), 'soundcut-web-'));
+
+// Writes one of the images make_sample_image knows and returns its path.
+export function image(kind) {
+  const path = join(scratch, `${kind}.d88`);
+  const made = spawnSync(join(nativeBuild, 'bin', 'make_sample_image'), [path, kind]);
+  if (made.status !== 0) throw new Error(`make_sample_image ${kind}: ${made.stderr}`);
+  return path;
+}
+
+// What the native programs make of an image: soundcut's files, d88list's
+// standard output.
+export function nativeRun(imagePath) {
+  const folder = mkdtempSync(join(scratch, 'native-'));
+  spawnSync(join(nativeBuild, 'bin', 'soundcut'), [imagePath], { cwd: folder });
+  const files = Object.fromEntries(readdirSync(folder).map((name) => [name, readFileSync(join(folder, name))]));
+  const listing = spawnSync(join(nativeBuild, 'bin', 'd88list'), [imagePath], { maxBuffer: 1 << 30 }).stdout;
+  return { files, listing };
+}
+
+// Serves the site folder on a free loopback port; `requests` lists every
+// path asked for.
+export async function serveSite() {
+  const requests = [];
+  const server = createServer((request, response) => {
+    requests.push(request.url);
+    if (request.url !== '/soundcut.html') {
+      response.writeHead(404).end();
+      return;
+    }
+    response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' }).end(readFileSync(pagePath));
+  });
+  await new Promise((done) => server.listen(0, '127.0.0.1', done));
+  return { url: `http://127.0.0.1:${server.address().port}/soundcut.html`, requests, close: () => server.close() };
+}
+
+export function launchBrowser() {
+  return chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true,
+    args: ['--no-sandbox'] });
+}
+
+// Chooses a file with the page's file button and waits for the run's end.
+export async function choose(page, path) {
+  await page.setInputFiles('#image', path);
+  await page.waitForFunction(() => ['done', 'error'].includes(document.body.dataset.state));
+}
+
+export async function waitUntilReady(page) {
+  await page.waitForFunction(() => document.body.dataset.state === 'ready');
+}

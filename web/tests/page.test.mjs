@@ -1,0 +1,116 @@
+// The page in headless Chromium, over a local server and from file://: what
+// a user gets for the sample image must be byte for byte what the native
+// programs give; damaged, foreign and empty files get a clear answer; and
+// the page asks for nothing beyond itself.
+import assert from 'node:assert/strict';
+import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { after, before, describe, test } from 'node:test';
+import { pathToFileURL } from 'node:url';
+import { unzipSync } from 'fflate';
+import { choose, image, launchBrowser, nativeRun, outputFiles, pagePath, scratch, serveSite, waitUntilReady } from './harness.mjs';
+
+const sample = image('sample');
+const gap = image('gap');
+const native = nativeRun(sample);
+const screenshots = join(process.cwd(), 'test-output');
+
+// The bytes behind a download link of the page.
+async function download(page, selector) {
+  const [file] = await Promise.all([page.waitForEvent('download'), page.click(selector)]);
+  return readFileSync(await file.path());
+}
+
+const state = (page) => page.evaluate(() => ({
+  state: document.body.dataset.state,
+  verdict: document.getElementById('summary').dataset.verdict,
+  links: [...document.querySelectorAll('#downloads a')].map((link) => link.download),
+  summary: document.getElementById('summary').textContent,
+  disks: document.getElementById('disks').textContent,
+}));
+
+const file = (name, bytes) => {
+  const path = join(scratch, name);
+  writeFileSync(path, bytes);
+  return path;
+};
+
+for (const served of [true, false]) {
+  describe(served ? 'the page over a local server' : 'the page opened from file://', () => {
+    let browser;
+    let server;
+    let page;
+    const requests = [];
+    before(async () => {
+      browser = await launchBrowser();
+      server = served ? await serveSite() : null;
+      page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
+      page.on('request', (request) => requests.push(request.url()));
+      await page.goto(served ? server.url : pathToFileURL(pagePath).href);
+      await waitUntilReady(page);
+    });
+    after(async () => {
+      await browser.close();
+      if (server) server.close();
+    });
+
+    test('the sample image gives the native files, zip and listing', async () => {
+      await choose(page, sample);
+      const shown = await state(page);
+      assert.equal(shown.state, 'done');
+      assert.equal(shown.verdict, 'cut');
+      assert.deepEqual(shown.links, [...outputFiles, 'soundcut.zip']);
+      for (const name of outputFiles) {
+        assert.deepEqual(await download(page, `a[download="${name}"]`), native.files[name], name);
+      }
+      const members = unzipSync(new Uint8Array(await download(page, 'a#zip')));
+      assert.deepEqual(Object.keys(members).sort(), [...outputFiles].sort());
+      for (const name of outputFiles) assert.deepEqual(Buffer.from(members[name]), native.files[name], name);
+      await page.click('#listing-box summary');
+      assert.deepEqual(await download(page, '#listing-download'), native.listing);
+      if (served) {
+        mkdirSync(screenshots, { recursive: true });
+        await page.screenshot({ path: join(screenshots, 'sample.png'), fullPage: true });
+        console.log(`screenshot: ${join(screenshots, 'sample.png')}`);
+      }
+    });
+
+    test('missing sectors show as gaps, and the other regions are offered', async () => {
+      await choose(page, gap);
+      const shown = await state(page);
+      assert.equal(shown.verdict, 'partial');
+      assert.deepEqual(shown.links, ['PSGDRV', 'OPMDRV', 'PSGMUS']);
+      const gaps = await page.$$eval('.row[data-track="9"] .cell.gap.r3', (cells) => cells.map((cell) => cell.title));
+      assert.deepEqual(gaps, ['track 9: OPMMUS needs 04/01/03/03, which is missing']);
+      assert.equal(await page.$$eval('.row[data-track="9"] .cell.r3:not(.gap)', (cells) => cells.length), 4);
+      assert.deepEqual(await download(page, 'a[download="PSGMUS"]'), native.files.PSGMUS);
+    });
+
+    test('foreign, empty and non-D88 files get a clear answer, one after the other', async () => {
+      await choose(page, image('other'));
+      let shown = await state(page);
+      assert.deepEqual([shown.state, shown.verdict, shown.links], ['done', 'not-found', []]);
+      assert.match(shown.disks, /boot: "Other X1 System "/);
+      await choose(page, file('empty.d88', Buffer.alloc(0)));
+      shown = await state(page);
+      assert.deepEqual([shown.state, shown.verdict], ['error', 'empty']);
+      await choose(page, file('notes.txt', Buffer.from('Not an image at all.\n'.repeat(100))));
+      shown = await state(page);
+      assert.deepEqual([shown.state, shown.verdict], ['error', 'not-d88']);
+      await choose(page, sample);
+      shown = await state(page);
+      assert.deepEqual([shown.state, shown.verdict], ['done', 'cut']);
+    });
+
+    test('the page asks for nothing beyond itself', () => {
+      const elsewhere = requests.filter((url) => !url.startsWith('blob:') && !url.startsWith('data:') &&
+        url !== (served ? server.url : pathToFileURL(pagePath).href));
+      assert.deepEqual(elsewhere, []);
+      if (served) assert.deepEqual(server.requests, ['/soundcut.html']);
+    });
+  });
+}
+
+test('the page is one file of at most 250 KB', () => {
+  assert.ok(readFileSync(pagePath).length <= 250 * 1024);
+});
