@@ -1,7 +1,8 @@
 // Puts the page together into one self-contained file:
 //   node build_page.mjs ENGINE.js FFLATE.js OUTPUT.html
-// ENGINE.js is the WebAssembly module with its binary embedded; it, the zip
-// library, the page's script and its style are inlined into page.html. The
+// ENGINE.js is the WebAssembly module with its binary embedded; it, its
+// binary, the zip library, the page's script and its style are inlined into
+// page.html. The
 // Content-Security-Policy allows exactly these inline scripts and style (by
 // their SHA-256), WebAssembly, workers made from the page's own code, and
 // no network connection of any kind.
@@ -18,7 +19,14 @@ const read = (path) => readFileSync(path, 'utf8');
 const inlineSafe = (code) => code.replace(/<\/script/gi, '<\\/script');
 const hash = (text) => `'sha256-${createHash('sha256').update(text, 'utf8').digest('base64')}'`;
 
-const engine = inlineSafe(read(enginePath));
+// The module's binary is embedded in its script as a data: address, which
+// the script would try to fetch (and the policy refuses): it moves into a
+// script element of its own, as base64 text the page hands the module.
+const embedded = /wasmBinaryFile\s*=\s*"data:application\/octet-stream;base64,([A-Za-z0-9+/=]+)"/;
+const withBinary = read(enginePath);
+const wasm = withBinary.match(embedded);
+if (!wasm) throw new Error(`${enginePath}: no embedded WebAssembly binary found`);
+const engine = inlineSafe(withBinary.replace(embedded, 'wasmBinaryFile=""'));
 const fflate = inlineSafe(read(fflatePath));
 const script = inlineSafe(read(join(here, 'page.js')));
 const style = read(join(here, 'page.css'));
@@ -37,6 +45,7 @@ const policy = [
 const page = read(join(here, 'page.html'))
   .replace('@POLICY@', () => policy)
   .replace('@STYLE@', () => style)
+  .replace('@WASM@', () => wasm[1])
   .replace('@ENGINE@', () => engine)
   .replace('@FFLATE@', () => fflate)
   .replace('@SCRIPT@', () => script);

@@ -15,12 +15,18 @@ namespace {
 
 using Program = int (*)(int, char**);
 
-// Standard output and error go to fresh files for each run, with no error
-// flag or unread byte left from the run before.
+// Standard output and error go to the files (the page's capturing devices)
+// named for each run, with no error flag or unread byte left from the run
+// before, and standard output in large chunks: a listing may run to
+// hundreds of MB.
 bool CaptureStreams(const char* outPath, const char* errPath) {
+  static char outputBuffer[1 << 16];
   std::fflush(stdout);
   std::fflush(stderr);
-  return std::freopen(outPath, "wb", stdout) != nullptr && std::freopen(errPath, "wb", stderr) != nullptr;
+  if (std::freopen(outPath, "wb", stdout) == nullptr || std::freopen(errPath, "wb", stderr) == nullptr) {
+    return false;
+  }
+  return std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer) == 0;
 }
 
 int RunCaptured(Program program, const char* name, const char* image, const char* outPath,

@@ -8,7 +8,6 @@
 
 const MaxImageBytes = 256 * 1024 * 1024;
 const OutputFiles = ['PSGDRV', 'OPMDRV', 'PSGMUS', 'OPMMUS'];
-const ListingShown = 256 * 1024;  // bytes of the listing shown on the page
 
 const Texts = {
   en: {
@@ -34,7 +33,7 @@ const Texts = {
     messages: 'Messages of soundcut',
     listing: 'Listing of d88list',
     listingDownload: 'Download the whole listing (d88list.txt)',
-    listingCut: (shown, total) => `… (the first ${shown} of ${total} bytes; download the whole listing above)`,
+    listingCut: '… (the listing goes on: download the whole listing above)',
     disk: (d) => `Disk ${d.index}: "${d.shownName}"${d.game ? ' — disk A of the game' : ''}`,
     boot: (d) => d.bootBytes === 0 ? 'boot: none' : d.bootBytes < 17 ? `boot: too short (${d.bootBytes} bytes)` : `boot: "${d.shownBoot}"`,
     track: 'track',
@@ -67,7 +66,7 @@ const Texts = {
     messages: 'soundcutのメッセージ',
     listing: 'd88listの一覧',
     listingDownload: '一覧全体をダウンロード (d88list.txt)',
-    listingCut: (shown, total) => `… (${total}バイト中、最初の${shown}バイト。全体は上からダウンロード)`,
+    listingCut: '… (一覧は続きます。全体は上からダウンロードしてください)',
     disk: (d) => `ディスク ${d.index}: "${d.shownName}"${d.game ? ' — ゲームのDisk A' : ''}`,
     boot: (d) => d.bootBytes === 0 ? 'boot: none' : d.bootBytes < 17 ? `boot: too short (${d.bootBytes} bytes)` : `boot: "${d.shownBoot}"`,
     track: 'トラック',
@@ -86,13 +85,51 @@ const shiftJis = new TextDecoder('shift_jis');
 
 // ---- The engine: the same code in a worker or on the page ----
 
-// Runs both programs and the map on one image, each in a fresh folder of
-// the module's file system. Its source also becomes the worker's.
-function makeRunner(createModule) {
-  return createModule({ print() {}, printErr() {} }).then((Module) => {
+// Runs both programs and the map on one image, each image in a fresh
+// folder of the module's file system. Its source also becomes the worker's.
+function makeRunner(createModule, wasmBinary) {
+  return createModule({ wasmBinary, print() {}, printErr() {} }).then((Module) => {
     const FS = Module.FS;
-    let runs = 0;
+    // Standard output and error reach the page as the chunks the C library
+    // writes, through two devices (a file that grew by each write would be
+    // copied again and again). Past `limit` bytes a write fails, as a full
+    // disk would make it: a listing shown only in part stops there.
+    const capture = { out: { chunks: [], size: 0, limit: Infinity }, err: { chunks: [], size: 0, limit: Infinity } };
+    ['out', 'err'].forEach((name, index) => {
+      const device = FS.makedev(64, index);
+      FS.registerDevice(device, {
+        open() {}, close() {}, read() { return 0; },
+        write(_, buffer, offset, length) {
+          const stream = capture[name];
+          const room = Math.min(length, stream.limit - stream.size);
+          stream.chunks.push(buffer.slice(offset, offset + room));
+          stream.size += room;
+          if (room < length) throw new FS.ErrnoError(29);
+          return length;
+        },
+      });
+      FS.mkdev(`/capture-${name}`, device);
+    });
+    const collect = (name) => {
+      const stream = capture[name];
+      const chunks = stream.chunks.splice(0);
+      stream.size = 0;
+      stream.limit = Infinity;
+      return chunks;
+    };
+    const joined = (chunks) => {
+      const bytes = new Uint8Array(chunks.reduce((sum, chunk) => sum + chunk.length, 0));
+      let at = 0;
+      for (const chunk of chunks) { bytes.set(chunk, at); at += chunk.length; }
+      return bytes;
+    };
     const call = (name, ...args) => Module.ccall(name, 'number', args.map(() => 'string'), args);
+    const runCaptured = (entry, outLimit = Infinity) => {
+      capture.out.limit = outLimit;
+      const code = call(entry, 'image.d88', '/capture-out', '/capture-err');
+      const full = capture.out.size < outLimit;
+      return { code, full, out: collect('out'), err: joined(collect('err')) };
+    };
     const take = (path) => {
       try {
         const bytes = FS.readFile(path);
@@ -102,68 +139,114 @@ function makeRunner(createModule) {
         return null;
       }
     };
-    return (bytes) => {
-      const folder = `/run${++runs}`;
-      FS.mkdir(folder);
-      FS.chdir(folder);
-      FS.writeFile('image.d88', bytes);
-      const soundcut = { code: call('RunSoundcutOn', 'image.d88', 'soundcut.out', 'soundcut.err') };
-      soundcut.out = take('soundcut.out');
-      soundcut.err = take('soundcut.err');
-      const d88list = { code: call('RunD88ListOn', 'image.d88', 'd88list.out', 'd88list.err') };
-      d88list.out = take('d88list.out');
-      d88list.err = take('d88list.err');
-      call('WriteDiskMapOf', 'image.d88', 'map.json');
-      const map = JSON.parse(new TextDecoder().decode(take('map.json') || new TextEncoder().encode('{"disks":[]}')));
-      const files = {};
-      for (const name of ['PSGDRV', 'OPMDRV', 'PSGMUS', 'OPMMUS']) {
-        const file = take(name);
-        if (file) files[name] = file;
-      }
+    let runs = 0;
+    // The image stays in its folder until the next one, for the listing.
+    const clearFolder = () => {
+      if (runs === 0) return;
       take('image.d88');
       FS.chdir('/');
-      FS.rmdir(folder);
-      return { soundcut, d88list, map, files };
+      FS.rmdir(`/run${runs}`);
+    };
+    const ListingShown = 256 * 1024;
+    return {
+      run(bytes) {
+        clearFolder();
+        const folder = `/run${++runs}`;
+        FS.mkdir(folder);
+        FS.chdir(folder);
+        FS.writeFile('image.d88', bytes);
+        const timings = { start: performance.now() };
+        const cut = runCaptured('RunSoundcutOn');
+        const soundcut = { code: cut.code, out: joined(cut.out), err: cut.err };
+        timings.soundcut = performance.now();
+        // Its beginning only: a listing may run to hundreds of MB, which are
+        // made when asked for (listing() below).
+        const preview = runCaptured('RunD88ListOn', ListingShown);
+        const d88list = { head: joined(preview.out), whole: preview.full, err: preview.err };
+        timings.d88list = performance.now();
+        call('WriteDiskMapOf', 'image.d88', 'map.json');
+        const map = JSON.parse(new TextDecoder().decode(take('map.json') || new TextEncoder().encode('{"disks":[]}')));
+        const files = {};
+        for (const name of ['PSGDRV', 'OPMDRV', 'PSGMUS', 'OPMMUS']) {
+          const file = take(name);
+          if (file) files[name] = file;
+        }
+        timings.map = performance.now();
+        return { soundcut, d88list, map, files, timings };
+      },
+      // The whole listing of the last image, as a Blob.
+      listing() {
+        return new Blob(runCaptured('RunD88ListOn').out, { type: 'text/plain' });
+      },
     };
   });
 }
 
 function workerMain() {
-  const ready = makeRunner(self.createSoundcutModule);
-  ready.then(() => self.postMessage({ ready: true }), (error) => self.postMessage({ failed: String(error) }));
+  let ready = null;
   self.onmessage = (event) => {
-    ready.then((run) => {
-      const result = run(new Uint8Array(event.data));
-      const buffers = [result.soundcut.out, result.soundcut.err, result.d88list.out, result.d88list.err,
-        ...Object.values(result.files)].filter(Boolean).map((bytes) => bytes.buffer);
+    const message = event.data;
+    if (message.wasm) {
+      ready = makeRunner(self.createSoundcutModule, message.wasm);
+      ready.then(() => self.postMessage({ ready: true }), (error) => self.postMessage({ failed: String(error) }));
+      return;
+    }
+    ready.then((runner) => {
+      if (message.listing) {
+        self.postMessage({ listing: runner.listing() });
+        return;
+      }
+      const result = runner.run(new Uint8Array(message.image));
+      const buffers = [result.soundcut.out, result.soundcut.err, result.d88list.head, result.d88list.err,
+        ...Object.values(result.files)].map((bytes) => bytes.buffer);
       self.postMessage({ result }, buffers);
     });
   };
 }
 
-// Resolves to a function that runs an image and resolves to its result.
+// The module's binary, kept beside its script as base64 text, so that the
+// module never tries to fetch it.
+function wasmBinary() {
+  const text = atob($('wasm').textContent.trim());
+  return Uint8Array.from(text, (ch) => ch.charCodeAt(0));
+}
+
+// Resolves to { run(bytes), listing() }, each resolving to its result: in a
+// worker where the browser allows one, on the page otherwise.
 function startEngine() {
-  const onPage = () => makeRunner(window.createSoundcutModule).then((run) => (bytes) => Promise.resolve(run(bytes)));
+  const binary = wasmBinary();
+  const onPage = () => makeRunner(window.createSoundcutModule, binary).then((runner) => ({
+    run: (bytes) => Promise.resolve(runner.run(bytes)),
+    listing: () => Promise.resolve(runner.listing()),
+  }));
   let worker;
   try {
     const source = `${$('engine').textContent}\n${makeRunner}\n(${workerMain})();`;
     worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
+    worker.postMessage({ wasm: binary });
   } catch (error) {
     return onPage();
   }
   return new Promise((resolve) => {
     let pending = null;
+    const ask = (message, transfer = []) => new Promise((done) => {
+      pending = done;
+      worker.postMessage(message, transfer);
+    });
     worker.onmessage = (event) => {
       if (event.data.ready) {
         document.body.dataset.engine = 'worker';
-        resolve((bytes) => new Promise((done) => { pending = done; worker.postMessage(bytes.buffer, [bytes.buffer]); }));
+        resolve({
+          run: (bytes) => ask({ image: bytes.buffer }, [bytes.buffer]).then((data) => data.result),
+          listing: () => ask({ listing: true }).then((data) => data.listing),
+        });
       } else if (event.data.failed) {
         worker.terminate();
         resolve(onPage());
       } else if (pending) {
         const done = pending;
         pending = null;
-        done(event.data.result);
+        done(event.data);
       }
     };
     // Some browsers refuse a worker on a file:// page: run on the page.
@@ -267,26 +350,26 @@ function showResult(result, name, milliseconds) {
   }
   $('downloads').replaceChildren(...links);
 
-  const messages = [result.soundcut.out, result.soundcut.err].filter(Boolean).map((bytes) => shiftJis.decode(bytes)).join('');
+  const messages = shiftJis.decode(result.soundcut.out) + shiftJis.decode(result.soundcut.err);
   $('messages').textContent = messages;
   $('messages-box').open = messages !== '';
 
-  $('disks').replaceChildren(...result.map.disks.map((disk) => diskSection(disk)));
+  // The last recognised disk is the one whose cut the files hold.
+  const shownOpen = games[games.length - 1];
+  $('disks').replaceChildren(...result.map.disks.map((disk) => diskSection(disk, disk === shownOpen)));
 
-  const listing = result.d88list.out || new Uint8Array();
-  const listingLink = $('listing-download');
-  const url = URL.createObjectURL(new Blob([listing], { type: 'text/plain;charset=shift_jis' }));
-  blobUrls.push(url);
-  listingLink.href = url;
-  $('listing').textContent = shiftJis.decode(listing.subarray(0, ListingShown)) +
-    (listing.length > ListingShown ? `\n${text().listingCut(ListingShown, listing.length)}` : '');
+  const listing = result.d88list;
+  const link = $('listing-download');
+  link.removeAttribute('href');
+  $('listing').textContent = shiftJis.decode(listing.head) + (listing.whole ? '' : `\n${text().listingCut}`);
   $('result').hidden = false;
   $('status').textContent = text().done(name, milliseconds);
 }
 
-// A disk's summary line, and its map, drawn when the disk is opened (a
-// recognised disk opens at once), so that 64 disks cost 64 lines.
-function diskSection(disk) {
+// A disk's summary line, and its map, drawn when the disk is opened (the
+// disk whose cut the files hold opens at once), so that 64 disks cost 64
+// lines.
+function diskSection(disk, open) {
   disk.shownName = escapeBytes(hexToBytes(disk.name), true);
   disk.shownBoot = escapeBytes(hexToBytes(disk.bootName), false);
   const section = element('details', { className: 'disk' }, [
@@ -300,7 +383,7 @@ function diskSection(disk) {
     drawn = true;
     section.append(legend(), diskMap(disk));
   });
-  section.open = disk.game;
+  section.open = open;
   return section;
 }
 
@@ -375,12 +458,15 @@ async function processNow(file) {
       return;
     }
     const bytes = new Uint8Array(await file.arrayBuffer());
-    const run = await runImage;
-    const result = await run(bytes);
+    const engine = await runImage;
+    const result = await engine.run(bytes);
     result.size = file.size;
     lastResult = result;
     lastName = file.name;
     lastTime = Math.round(performance.now() - started);
+    document.body.dataset.runMs = (performance.now() - started).toFixed(1);
+    const t = result.timings;
+    document.body.dataset.timings = `soundcut ${(t.soundcut - t.start).toFixed(0)} ms, d88list ${(t.d88list - t.soundcut).toFixed(0)} ms, map ${(t.map - t.d88list).toFixed(0)} ms`;
     showResult(result, lastName, lastTime);
     document.body.dataset.state = ['empty', 'not-d88'].includes(verdictOf(result, file.size)) ? 'error' : 'done';
   } catch (error) {
@@ -405,6 +491,17 @@ document.addEventListener('drop', (event) => {
   const [file] = event.dataTransfer.files;
   if (file) processFile(file);
 });
+// The whole listing is made when asked for, then downloaded.
+$('listing-download').addEventListener('click', async (event) => {
+  const link = event.currentTarget;
+  if (link.href) return;
+  event.preventDefault();
+  const engine = await runImage;
+  const url = URL.createObjectURL(await engine.listing());
+  blobUrls.push(url);
+  link.href = url;
+  link.click();
+});
 $('lang').addEventListener('click', () => {
   language = language === 'ja' ? 'en' : 'ja';
   applyTexts();
@@ -414,6 +511,7 @@ applyTexts();
 $('status').textContent = text().loading;
 runImage = startEngine();
 runImage.then(() => {
+  document.body.dataset.readyMs = performance.now().toFixed(1);  // since navigation began
   if (document.body.dataset.state === 'loading') {
     document.body.dataset.state = 'ready';
     $('status').textContent = text().ready;
