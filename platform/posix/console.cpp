@@ -25,57 +25,48 @@ bool LocaleUsesUtf8() {
   return utf8;
 }
 
-// Code page 932 text, shown as UTF-8 on a terminal whose locale uses it.
-class ConsoleWriter {
- public:
-  explicit ConsoleWriter(FILE* stream) {
-    if (isatty(fileno(stream)) == 0 || !LocaleUsesUtf8()) return;
-    converter = iconv_open("UTF-8", "CP932");
-    // iconv_open reports failure as (iconv_t)-1; without a converter the
-    // bytes go out as they are.
-    converts = reinterpret_cast<intptr_t>(converter) != -1;
-  }
-  bool IsForAPerson() const { return converts; }
-  bool Write(FILE* stream, const char* text, int length) {
-    static char utf8[3 * TextCapacity];  // each byte becomes at most 3
-    char* in = const_cast<char*>(text);  // iconv's signature; it only reads
-    size_t inLeft = static_cast<size_t>(length);
-    char* out = utf8;
-    size_t outLeft = sizeof utf8;
-    while (inLeft > 0) {
-      iconv(converter, &in, &inLeft, &out, &outLeft);
-      if (inLeft > 0 && outLeft > 0) {
-        // A byte that is no Shift-JIS character is shown as "?".
-        *out++ = '?';
-        --outLeft;
-        ++in;
-        --inLeft;
-      }
-      if (outLeft == 0) break;
-    }
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    const size_t size = static_cast<size_t>(out - utf8);
-    return std::fwrite(utf8, 1, size, stream) == size;
-  }
+// iconv_open reports failure as (iconv_t)-1.
+const iconv_t NoConverter = reinterpret_cast<iconv_t>(static_cast<intptr_t>(-1));
 
- private:
-  iconv_t converter{};
-  bool converts = false;
-};
+// A converter from code page 932 to UTF-8 for a terminal whose locale uses
+// it; NoConverter for any other stream, whose bytes go out as they are.
+iconv_t ConverterFor(FILE* stream) {
+  if (isatty(fileno(stream)) == 0 || !LocaleUsesUtf8()) return NoConverter;
+  return iconv_open("UTF-8", "CP932");
+}
 
 // Each stream's kind is found out once, on its first text.
-ConsoleWriter& WriterFor(const FILE* stream) {
-  static ConsoleWriter output(stdout);
-  static ConsoleWriter error(stderr);
+iconv_t ConverterOf(FILE* stream) {
+  static iconv_t output = ConverterFor(stdout);
+  static iconv_t error = ConverterFor(stderr);
   return stream == stdout ? output : error;
 }
 
 }  // namespace
 
-bool IsForAPerson(FILE* stream) { return WriterFor(stream).IsForAPerson(); }
+bool IsForAPerson(FILE* stream) { return ConverterOf(stream) != NoConverter; }
 
 bool WriteForAPerson(FILE* stream, const char* text, int length) {
-  return WriterFor(stream).Write(stream, text, length);
+  const iconv_t converter = ConverterOf(stream);
+  static char utf8[3 * TextCapacity];  // each byte becomes at most 3
+  char* in = const_cast<char*>(text);  // iconv's signature; it only reads
+  size_t inLeft = static_cast<size_t>(length);
+  char* out = utf8;
+  size_t outLeft = sizeof utf8;
+  while (inLeft > 0) {
+    iconv(converter, &in, &inLeft, &out, &outLeft);
+    if (inLeft > 0 && outLeft > 0) {
+      // A byte that is no Shift-JIS character is shown as "?".
+      *out++ = '?';
+      --outLeft;
+      ++in;
+      --inLeft;
+    }
+    if (outLeft == 0) break;
+  }
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  const size_t size = static_cast<size_t>(out - utf8);
+  return std::fwrite(utf8, 1, size, stream) == size;
 }
 
 void KeepRunningWhenOutputCloses() { std::signal(SIGPIPE, SIG_IGN); }
