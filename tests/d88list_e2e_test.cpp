@@ -97,6 +97,12 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
   first.mediaType = 0x10;
   first.tracks[0] = {MakeRecord(0, 0, 2, 1, 2, Bytes(256)), MakeRecord(0, 0, 1, 1, 2, Bytes(256))};
   first.tracks[163] = {MakeRecord(0xFF, 0xAB, 0xCD, 0xEF, 1, Bytes(3))};
+  // A track far longer than one chunk of the printed line.
+  std::string longTrack = "  track 5:";
+  for (int i = 0; i < 700; ++i) {
+    first.tracks[5].push_back(MakeRecord(1, 2, i & 0xFF, i >> 8, 700, Bytes{}));
+    longTrack += Id(1, 2, i & 0xFF, i >> 8);
+  }
   Disk second;
   // What a terminal would obey, and quotes, are escaped; Shift-JIS stays.
   second.name = "\x1B]0;\x07\"\\\x7F\x83\x75\x1B[2J";
@@ -115,7 +121,7 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
   std::string expected = "disk 0: \"ABCDEFGHIJKLMNOP\" media 0x10 size " +
                          std::to_string(firstBytes.size()) + "\n" +
                          "  boot: \"" + Repeat("\\x00", 16) + "\"\n" +
-                         "  track 0:" + Id(0, 0, 2, 1) + Id(0, 0, 1, 1) + "\n" +
+                         "  track 0:" + Id(0, 0, 2, 1) + Id(0, 0, 1, 1) + "\n" + longTrack + "\n" +
                          "  track 163:" + Id(0xFF, 0xAB, 0xCD, 0xEF) + "\n" +
                          "disk 1: \"\\x1B]0;\\x07\\x22\\x5C\\x7F\x83\x75\\x1B[2J\" media 0x40 size 688\n" + "  boot: none\n" +
                          "disk 2: \"\" media 0xFE size -5\n" + "  boot: none\n";
