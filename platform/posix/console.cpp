@@ -25,14 +25,16 @@ bool LocaleUsesUtf8() {
   return utf8;
 }
 
-// iconv_open reports failure as (iconv_t)-1.
-const iconv_t NoConverter = reinterpret_cast<iconv_t>(static_cast<intptr_t>(-1));
-
 // A converter from code page 932 to UTF-8 for a terminal whose locale uses
-// it; NoConverter for any other stream, whose bytes go out as they are.
+// it; none for any other stream, whose bytes go out as they are.
 iconv_t ConverterFor(FILE* stream) {
-  if (isatty(fileno(stream)) == 0 || !LocaleUsesUtf8()) return NoConverter;
+  if (isatty(fileno(stream)) == 0 || !LocaleUsesUtf8()) return nullptr;
   return iconv_open("UTF-8", "CP932");
+}
+
+// iconv_open reports failure as (iconv_t)-1.
+bool Converts(iconv_t converter) {
+  return converter != nullptr && reinterpret_cast<intptr_t>(converter) != -1;
 }
 
 // Each stream's kind is found out once, on its first text.
@@ -44,7 +46,7 @@ iconv_t ConverterOf(FILE* stream) {
 
 }  // namespace
 
-bool IsForAPerson(FILE* stream) { return ConverterOf(stream) != NoConverter; }
+bool IsForAPerson(FILE* stream) { return Converts(ConverterOf(stream)); }
 
 bool WriteForAPerson(FILE* stream, const char* text, int length) {
   const iconv_t converter = ConverterOf(stream);
