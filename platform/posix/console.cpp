@@ -38,7 +38,7 @@ bool Converts(iconv_t converter) {
 }
 
 // Each stream's kind is found out once, on its first text.
-iconv_t ConverterOf(FILE* stream) {
+iconv_t ConverterOf(const FILE* stream) {
   static iconv_t output = ConverterFor(stdout);
   static iconv_t error = ConverterFor(stderr);
   return stream == stdout ? output : error;
