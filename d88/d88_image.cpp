@@ -18,25 +18,29 @@ D88Image::~D88Image() { file.Close(); }
 
 bool D88Image::Open(const char* path) {
   if (path == nullptr) {
-    file.Close();
-    diskCount = 0;
-    currentDisk = -1;
-    mediaType = -1;
+    Close();
     return true;
   }
   return OpenStream(std::fopen(path, "rb"));
 }
 
 bool D88Image::OpenStream(FILE* stream) {
-  file.Close();
-  diskCount = 0;
-  // A new image starts with nothing selected: no track entry or disk size
-  // of an earlier image may lead a sector search into this file.
-  ClearSelectedDisk();
-  std::memset(trackOffsets, 0, sizeof trackOffsets);
+  Close();
   if (!file.Adopt(stream)) return false;
   ScanDisks();
+  // The disks found before a failed read may be followed by others that
+  // could not be seen: a count of them would be a half-read result.
+  if (file.Failed()) diskCount = 0;
   return true;
+}
+
+// Closes the file and forgets its disks: nothing of one image (no track
+// entry or disk size) may lead a sector search into the next.
+void D88Image::Close() {
+  file.Close();
+  diskCount = 0;
+  ClearSelectedDisk();
+  std::memset(trackOffsets, 0, sizeof trackOffsets);
 }
 
 // Records where each disk of the chain begins. The chain ends where a whole
@@ -70,6 +74,7 @@ bool D88Image::SelectDisk(int32_t index) {
   if (index < 0 || index >= diskCount) return false;
 
   DiskHeader header;
+  // A header that cannot be read (also after a failed read) selects nothing.
   if (!ReadDiskHeader(diskOffsets[index], header)) return false;
   diskOffset = diskOffsets[index];
   std::memcpy(trackOffsets, header.trackOffsets, sizeof trackOffsets);
@@ -109,7 +114,7 @@ int32_t D88Image::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r,
     got = file.Read(buffer, wanted);
     return false;
   });
-  return got;
+  return file.Failed() ? 0 : got;
 }
 
 int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
@@ -123,7 +128,11 @@ int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
   while (done < totalBytes) {
     const int32_t chunk = static_cast<int32_t>(
         totalBytes - done < sectorSize ? totalBytes - done : sectorSize);
-    if (ReadSector(track, c, h, r, n, buffer + done, chunk) < chunk) return done;
+    if (ReadSector(track, c, h, r, n, buffer + done, chunk) < chunk) {
+      // A run cut short by a failed read gives nothing, like every other
+      // operation then: the caller learns why from ReadFailed().
+      return file.Failed() ? 0 : done;
+    }
     done += chunk;
     // A successful read means track, c, h and r were all in range, so no
     // step can overflow.
@@ -175,7 +184,8 @@ int32_t D88Image::ListRecords(int32_t track, unsigned char* buffer,
     written += entrySize;
     return capacity - written >= entrySize;
   });
-  return written;
+  // A track whose walk was cut short by a failed read lists nothing.
+  return file.Failed() ? 0 : written;
 }
 
 // Every record repeats the track's sector count, and the walk trusts the

@@ -5,6 +5,11 @@
 // ID. The file stays open between calls and every operation seeks before it
 // reads, so no operation depends on where an earlier one left the file.
 // Nothing here prints; results are booleans or byte counts (0: nothing read).
+//
+// A file that ends early is simply where the image ends. A read that fails
+// (an I/O error, not the end of the file) is another matter: ReadFailed()
+// tells of it, and from then on until the next Open every operation finds
+// nothing, so no result is ever made of a half-read image.
 #ifndef D88_D88_IMAGE_H
 #define D88_D88_IMAGE_H
 
@@ -22,12 +27,17 @@ class D88Image {
   D88Image& operator=(const D88Image&) = delete;
 
   // With a path: closes any open image, opens this one and scans its disks.
-  // False only when the file cannot be opened. With nullptr: closes.
+  // False only when the file cannot be opened. With nullptr: closes, and
+  // forgets the selected disk. A scan cut short by a failed read finds no
+  // disk at all (see ReadFailed).
   bool Open(const char* path);
   // As Open(path), for a stream the caller opened for binary reading (where
   // opening a file needs more care than fopen gives). The reader owns the
   // stream from here on, also when the result is false (stream nullptr).
   bool OpenStream(FILE* stream);
+
+  // Whether a read of the open image failed since it was opened.
+  bool ReadFailed() const { return file.Failed(); }
 
   int32_t DiskCount() const { return diskCount; }
   int32_t CurrentDisk() const { return currentDisk; }
@@ -86,6 +96,7 @@ class D88Image {
   int32_t ListRecords(int32_t track, unsigned char* buffer, int32_t capacity, int32_t entrySize);
   static bool EndsWalk(int32_t position, const SectorHeader& record);
   void ClearSelectedDisk();
+  void Close();
   void ScanDisks();
 
   ImageFile file;

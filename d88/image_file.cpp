@@ -6,6 +6,7 @@
 bool ImageFile::Adopt(FILE* stream) {
   Close();
   file = stream;
+  failed = false;
   bufferStart = 0;
   next = end = 0;
   if (file == nullptr) return false;
@@ -23,8 +24,11 @@ void ImageFile::Close() {
 bool ImageFile::SeekTo(int64_t position) {
   next = end = 0;
   readSize = FirstReadSize;
-  if (file == nullptr || position < 0 || position > LONG_MAX) return false;
-  if (std::fseek(file, static_cast<long>(position), SEEK_SET) != 0) return false;
+  if (file == nullptr || failed || position < 0 || position > LONG_MAX) return false;
+  if (std::fseek(file, static_cast<long>(position), SEEK_SET) != 0) {
+    failed = std::ferror(file) != 0;
+    return false;
+  }
   bufferStart = position;
   return true;
 }
@@ -34,13 +38,20 @@ bool ImageFile::SeekTo(int64_t position) {
 bool ImageFile::Refill() {
   bufferStart += end;
   next = end = 0;
-  if (file == nullptr) return false;
+  if (file == nullptr || failed) return false;
   const int64_t room = LONG_MAX - bufferStart;
   const int32_t wanted = room < readSize ? static_cast<int32_t>(room) : readSize;
   if (wanted <= 0) return false;
   if (readSize < BufferSize) readSize *= 2;
-  end = static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(wanted), file));
+  end = ReadStream(buffer, wanted);
   return end > 0;
+}
+
+int32_t ImageFile::ReadStream(unsigned char* destination, int32_t size) {
+  const size_t got = std::fread(destination, 1, static_cast<size_t>(size), file);
+  if (got < static_cast<size_t>(size) && std::ferror(file) != 0) failed = true;
+  // Bytes that came with a failure are not trusted: the caller sees none.
+  return failed ? 0 : static_cast<int32_t>(got);
 }
 
 int32_t ImageFile::ReadBeyondBuffer(unsigned char* destination, int32_t size) {
@@ -49,8 +60,8 @@ int32_t ImageFile::ReadBeyondBuffer(unsigned char* destination, int32_t size) {
   // destination rather than through a buffer-sized read.
   if (next == end && size >= DirectReadSize) {
     const int64_t room = LONG_MAX - (bufferStart + end);
-    if (file == nullptr || room < size) return 0;
-    done = static_cast<int32_t>(std::fread(destination, 1, static_cast<size_t>(size), file));
+    if (file == nullptr || failed || room < size) return 0;
+    done = ReadStream(destination, size);
     bufferStart += end + done;
     next = end = 0;
     return done;
@@ -63,7 +74,7 @@ int32_t ImageFile::ReadBeyondBuffer(unsigned char* destination, int32_t size) {
     next += chunk;
     done += chunk;
   }
-  return done;
+  return failed ? 0 : done;
 }
 
 bool ImageFile::SkipBeyondBuffer(int32_t size) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -156,6 +159,8 @@ TEST_F(ImageTest, ClosedReaderSelectsAndFindsNothing) {
   EXPECT_EQ(image.DiskCount(), 0);
   EXPECT_EQ(image.CurrentDisk(), -1);
   EXPECT_EQ(image.MediaType(), -1);
+  EXPECT_EQ(image.DiskSize(), 0);
+  EXPECT_STREQ(image.DiskName(), "");
   EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
 }
 
@@ -168,6 +173,71 @@ TEST_F(ImageTest, OpeningAgainForgetsTheSelectedDisk) {
   EXPECT_EQ(image.CurrentDisk(), -1);
   EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
 }
+
+#ifdef __GLIBC__
+// An image on a medium whose reads fail (EIO, the stream's error flag set)
+// once they reach the byte at `failAt`, as a failing USB stick's do.
+struct FailingMedium {
+  const Bytes* bytes;
+  int64_t failAt;
+  int64_t position = 0;
+};
+
+ssize_t ReadMedium(void* cookie, char* out, size_t size) {
+  FailingMedium& medium = *static_cast<FailingMedium*>(cookie);
+  const int64_t left = static_cast<int64_t>(medium.bytes->size()) - medium.position;
+  const int64_t count = std::max<int64_t>(0, std::min<int64_t>(left, static_cast<int64_t>(size)));
+  if (medium.position <= medium.failAt && medium.failAt < medium.position + count) {
+    errno = EIO;
+    return -1;
+  }
+  std::memcpy(out, medium.bytes->data() + medium.position, static_cast<size_t>(count));
+  medium.position += count;
+  return count;
+}
+
+int SeekMedium(void* cookie, off64_t* offset, int whence) {
+  FailingMedium& medium = *static_cast<FailingMedium*>(cookie);
+  if (whence == SEEK_CUR) *offset += medium.position;
+  if (whence == SEEK_END) *offset += static_cast<off64_t>(medium.bytes->size());
+  medium.position = *offset;
+  return 0;
+}
+
+FILE* Open(FailingMedium& medium) {
+  return fopencookie(&medium, "rb", cookie_io_functions_t{ReadMedium, nullptr, SeekMedium, nullptr});
+}
+
+// Where a read fails, the reader tells it from the end of the file and
+// finds nothing from then on: no disk count, selection or sector is made
+// of a half-read image. Opening again starts afresh.
+TEST_F(ImageTest, FailedReadIsNoEndOfFileAndEndsEveryRead) {
+  const Bytes bytes = Concat({Build(d88test::GameDiskA("ONE")), Build(d88test::GameDiskA("TWO"))});
+  const int64_t secondDisk = static_cast<int64_t>(bytes.size() / 2);
+  const int64_t track40 = bytes[0x20 + 4 * 40] | bytes[0x21 + 4 * 40] << 8 | bytes[0x22 + 4 * 40] << 16;
+  // In the first header, in the second one, and in the first disk's track 40.
+  for (const int64_t failAt : {int64_t{0}, secondDisk + 100, track40 + 16}) {
+    FailingMedium medium{&bytes, failAt};
+    ASSERT_TRUE(image.OpenStream(Open(medium))) << failAt;
+    const bool scanFailed = failAt != track40 + 16;
+    EXPECT_EQ(image.DiskCount(), scanFailed ? 0 : 2) << failAt;
+    EXPECT_EQ(image.ReadFailed(), scanFailed) << failAt;
+    if (!scanFailed) {
+      ASSERT_TRUE(image.SelectDisk(0));
+      EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 256);
+      EXPECT_EQ(image.ReadSectors(40, 20, 0, 1, 3, buffer, 2048), 0);
+      EXPECT_TRUE(image.ReadFailed());
+      EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
+      EXPECT_EQ(image.ListSectorIds(0, buffer, 64), 0);
+      EXPECT_FALSE(image.SelectDisk(1));
+    }
+  }
+  FailingMedium sound{&bytes, static_cast<int64_t>(bytes.size())};
+  ASSERT_TRUE(image.OpenStream(Open(sound)));
+  EXPECT_FALSE(image.ReadFailed());
+  EXPECT_EQ(image.DiskCount(), 2);
+}
+#endif
 
 // --- Finding sectors ---
 
@@ -218,6 +288,7 @@ TEST_F(ImageTest, CountsLowerThanThePositionEndTheWalk) {
   ASSERT_TRUE(OpenDisk(disk));
   EXPECT_EQ(image.ReadSector(0, 0, 0, 3, 1, buffer, 256), 256);  // still in hand
   EXPECT_EQ(image.ReadSector(0, 0, 0, 4, 1, buffer, 256), 0);
+  EXPECT_FALSE(image.ReadFailed());  // an early end is no read error
 }
 
 TEST_F(ImageTest, ZeroCountRecordEndsTheWalkEvenWhenItsIdMatches) {
