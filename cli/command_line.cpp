@@ -13,6 +13,11 @@
   "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76" \
   "\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n"
 
+// ファイルを読み込めません. (the file cannot be read), in Shift-JIS
+#define READ_FAILED_MESSAGE                                           \
+  "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x93\xC7\x82\xDD\x8D\x9E" \
+  "\x82\xDF\x82\xDC\x82\xB9\x82\xF1.\n"
+
 // Enterキーを押すと終了します. (press Enter to close)
 #define PRESS_ENTER_MESSAGE                                           \
   "Enter\x83\x4C\x81\x5B\x82\xF0\x89\x9F\x82\xB7\x82\xC6\x8F\x49" \
@@ -70,6 +75,8 @@ bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAb
   exitCode = 0;
   return true;
 }
+
+void PrintReadFailure() { PrintError("%s", READ_FAILED_MESSAGE); }
 
 void PressEnterToClose() {
   PrintOut(PRESS_ENTER_MESSAGE);

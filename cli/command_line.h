@@ -21,6 +21,10 @@ struct ProgramAbout {
 bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about,
                      int& exitCode);
 
+// Says on standard error that the image could not be read (an I/O error,
+// not the end of the file): what was found before it is all there is.
+void PrintReadFailure();
+
 // For a program started on a console window of its own (see launch.h),
 // which closes as soon as the program ends: asks the user to press Enter
 // and waits for it, so that what was printed can be read.

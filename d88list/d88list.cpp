@@ -9,6 +9,7 @@
 #include "console.h"
 #include "d88_image.h"
 #include "launch.h"
+#include "quoted_text.h"
 
 namespace {
 
@@ -22,8 +23,8 @@ constexpr char HelpText[] =
     "Options, alone on the command line (an image named like one is ./--help):\n" HELP_OPTIONS
     "\n"
     "Exit codes: 0 after the listing; 1 after a usage error, when the image\n"
-    "cannot be opened or is not a regular file, or when the listing cannot be\n"
-    "written.\n";
+    "cannot be opened, is not a regular file or cannot be read, or when the\n"
+    "listing cannot be written.\n";
 
 // A track lists at most 65,535 records (its count is 16 bits), 4 bytes each.
 // Too large for the stack, so it has static storage.
@@ -60,39 +61,18 @@ bool PrintTrack(int32_t track) {
   return PrintOut("\n");
 }
 
-// Bytes of the image shown inside "...": control bytes (which a terminal
-// would obey), 0x7F, '"' and '\\' become \xHH, so that nothing in a hostile
-// image can move the cursor or end the quotes early. Bytes from 0x80 up stay
-// as they are where `keepHighBytes` (Shift-JIS text), and are escaped too
-// otherwise. `out` must hold 4 * length + 1 characters.
-void Escape(const unsigned char* bytes, int32_t length, bool keepHighBytes, char* out) {
-  for (int32_t i = 0; i < length; ++i) {
-    const unsigned char byte = bytes[i];
-    const bool plain = byte >= 0x20 && byte != 0x7F && byte != '"' && byte != '\\' &&
-                       (byte < 0x80 || keepHighBytes);
-    if (plain) {
-      *out++ = static_cast<char>(byte);
-    } else {
-      static const char Hex[] = "0123456789ABCDEF";
-      *out++ = '\\';
-      *out++ = 'x';
-      *out++ = Hex[byte >> 4];
-      *out++ = Hex[byte & 0x0F];
-    }
-  }
-  *out = 0;
-}
-
 // The line that says what soundcut's recognition reads from a disk: the
 // boot name as plain ASCII (every other byte as \xHH), or why there is
 // none.
 bool PrintBootName() {
   unsigned char sector[BootSectorReadSize];
   const int32_t got = ReadBootSector(Image, sector);
+  // After a failed read, what the sector holds is not known.
+  if (Image.ReadFailed()) return true;
   if (got == 0) return PrintOut("  boot: none\n");
   if (!HoldsBootName(got)) return PrintOut("  boot: too short (%" PRId32 " bytes)\n", got);
-  char name[4 * BootNameLength + 1];
-  Escape(sector + BootNameOffset, BootNameLength, false, name);
+  char name[QuotedCapacity(BootNameLength)];
+  Quote(sector + BootNameOffset, BootNameLength, QuotedText::Ascii, name);
   return PrintOut("  boot: \"%s\"\n", name);
 }
 
@@ -101,9 +81,9 @@ bool PrintDisk(int32_t disk) {
   // The name keeps its Shift-JIS text; only what a terminal would obey is
   // escaped.
   const char* stored = Image.DiskName();
-  char name[4 * DiskHeader::NameLength + 1];
-  Escape(reinterpret_cast<const unsigned char*>(stored), static_cast<int32_t>(std::strlen(stored)),
-         true, name);
+  char name[QuotedCapacity(DiskHeader::NameLength)];
+  Quote(reinterpret_cast<const unsigned char*>(stored), static_cast<int32_t>(std::strlen(stored)),
+        QuotedText::ShiftJis, name);
   if (!PrintOut("disk %" PRId32 ": \"%s\" media 0x%02" PRIX32 " size %" PRId32 "\n", disk, name,
                 static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
     return false;
@@ -118,8 +98,14 @@ bool PrintDisk(int32_t disk) {
 int List(int argc, PathChar** argv) {
   int exitCode = 0;
   if (!ReadCommandLine(Image, argc, argv, {"d88list", HelpText}, exitCode)) return exitCode;
-  for (int32_t disk = 0; disk < Image.DiskCount(); ++disk) {
+  // A failed read ends the listing where it came: what follows it is not
+  // known.
+  for (int32_t disk = 0; disk < Image.DiskCount() && !Image.ReadFailed(); ++disk) {
     if (!PrintDisk(disk)) return 1;
+  }
+  if (Image.ReadFailed()) {
+    PrintReadFailure();
+    return 1;
   }
   return FinishOutput() ? 0 : 1;
 }

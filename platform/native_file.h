@@ -41,6 +41,12 @@ bool CloseFile(NativeFile file);
 bool ReplaceName(const PathChar* from, const PathChar* to);
 void RemoveName(const PathChar* path);
 
+// On Windows, creating, replacing and removing a name that another program
+// holds for a moment is tried again after short pauses; all the waits of a
+// run share about a second, so that no number of files can multiply it.
+// This starts a run's second anew. POSIX never waits.
+void StartRetryBudget();
+
 #ifdef _WIN32
 // Puts the extended-length form (\\?\...) of `path` into `extended` when the
 // path is too long for the ordinary form; false when it is not (or is in a

@@ -110,6 +110,12 @@ bool WriteTemporarySibling(const PathChar* target, const unsigned char* data, in
 
 }  // namespace
 
+void StartOutputFiles() {
+  OutputFolderLength = 0;
+  OutputFolderLost = false;
+  StartRetryBudget();
+}
+
 bool PlaceOutputFilesBeside(const PathChar* path) {
   const int32_t length = PathLength(path);
   OutputFolderLost = length >= MaxPathLength;

@@ -6,6 +6,11 @@
 
 #include "native_path.h"
 
+// Starts a run's output afresh, forgetting whatever an earlier run in this
+// process chose: files go into the current folder, and the run has its own
+// budget of waiting for held files (see StartRetryBudget).
+void StartOutputFiles();
+
 // Output files go into the current folder, or, after this call, into the
 // folder of `path` (the current one when `path` names no folder). False
 // when that folder's name is too long to hold: every file written after

@@ -19,8 +19,8 @@
   "\n"                                                                         \
   "Exit codes: 0 when every region of every recognised disk was cut, or no\n"  \
   "disk was recognised; 1 after a usage error, when the image cannot be\n"     \
-  "opened or is not a regular file, when a region cannot be read or written,\n" \
-  "or when standard output cannot be written.\n"
+  "opened, is not a regular file or cannot be read, when a region cannot be\n" \
+  "read or written, or when standard output cannot be written.\n"
 
 // Brevindor Tolvask (X1) Disk Aを認識しました. (disk A of the game recognised)
 #define RECOGNISED_MESSAGE       \

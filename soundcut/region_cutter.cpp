@@ -12,6 +12,9 @@ bool CutRegion(const char* name, int32_t track, int32_t c, int32_t h, int32_t r,
   const int32_t wanted = offset + length;
 
   const int32_t got = Image.ReadSectors(track, c, h, r, n, SectorBuffer, wanted);
+  // The image itself could not be read: the driver says so once, for the
+  // whole run, and cuts nothing more.
+  if (Image.ReadFailed()) return false;
   if (got > 0) PrintOut(CUTTING_MESSAGE, name);
   if (got < wanted) {
     // Writing anyway would fill the rest of the file with whatever earlier

@@ -31,44 +31,54 @@ bool IsGameDiskA(D88Image& image, unsigned char* buffer) {
 namespace {
 
 // Cuts the four regions of every recognised disk of the open image. Every
-// disk and every region is tried; one failure does not stop the others.
+// disk and every region is tried; one that cannot be cut does not stop the
+// others. A failed read of the image does: nothing after it can be trusted.
 struct CutResult {
   int32_t disksRecognised = 0;
   bool allCut = true;
 };
 
+void CutRegions(CutResult& result) {
+  for (const Region& region : RegionTable) {
+    result.allCut = CutRegion(region.fileName, region.track, region.c, region.h, region.r,
+                              region.n, region.offset, region.length) &&
+                    result.allCut;
+    if (Image.ReadFailed()) return;
+  }
+}
+
 CutResult CutEveryGameDisk() {
   CutResult result;
   const int32_t count = Image.DiskCount();
-  for (int32_t disk = 0; disk < count; ++disk) {
+  for (int32_t disk = 0; disk < count && !Image.ReadFailed(); ++disk) {
     Image.SelectDisk(disk);
     // The game's disks have five sectors per track, numbered 1-5.
     Image.SetSectorRange(1, 5);
     if (!IsGameDiskA(Image, SectorBuffer)) continue;
     ++result.disksRecognised;
     PrintOut(RECOGNISED_MESSAGE);
-    for (const Region& region : RegionTable) {
-      result.allCut = CutRegion(region.fileName, region.track, region.c, region.h, region.r,
-                                region.n, region.offset, region.length) &&
-                      result.allCut;
-    }
+    CutRegions(result);
   }
   return result;
 }
 
 int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
+  StartOutputFiles();
   // Dropped on the program, an image's files belong beside it: the current
   // folder is then one the user never chose.
   if (onItsOwnConsole && argc == 2) PlaceOutputFilesBeside(argv[1]);
   int exitCode = 0;
   if (!ReadCommandLine(Image, argc, argv, {"soundcut", HELP_TEXT}, exitCode)) return exitCode;
   const CutResult result = CutEveryGameDisk();
+  // A medium that fails is not an image without the game's disk.
+  const bool readFailed = Image.ReadFailed();
+  if (readFailed) PrintReadFailure();
   // Silence would leave a user who dropped the wrong image wondering.
-  if (onItsOwnConsole && result.disksRecognised == 0) PrintOut(NOT_FOUND_MESSAGE);
+  if (onItsOwnConsole && !readFailed && result.disksRecognised == 0) PrintOut(NOT_FOUND_MESSAGE);
   // The files are the real output, so a failed standard output only
   // changes the exit code, after every region was tried.
   const bool printed = FinishOutput();
-  return result.allCut && printed ? 0 : 1;
+  return result.allCut && !readFailed && printed ? 0 : 1;
 }
 
 }  // namespace

@@ -94,6 +94,8 @@ bool ReplaceName(const PathChar* from, const PathChar* to) { return std::rename(
 
 void RemoveName(const PathChar* path) { unlink(path); }
 
+void StartRetryBudget() {}
+
 uint64_t UnpredictableNumber() {
   uint64_t value = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(std::time(nullptr));
   uint64_t random = 0;

@@ -86,22 +86,41 @@ bool HeldByAnotherProgram(DWORD error) {
          error == ERROR_ACCESS_DENIED;
 }
 
+// What is left of the run's second of waiting for held names.
+constexpr DWORD Patience = 1000;  // milliseconds
+DWORD PatienceLeft = Patience;
+
 // Calls `attempt` (true on success, GetLastError() telling why not) again
-// after short, growing pauses while the name is held, for about a second in
-// all. The last error stays that of the last attempt.
-template <typename Attempt>
-bool WhileHeldRetry(Attempt attempt) {
-  constexpr DWORD Patience = 1000;  // milliseconds
-  DWORD waited = 0;
+// after short, growing pauses while the name is held and `waitingCanHelp`,
+// as long as the run's budget of waiting lasts. The last error stays that
+// of the last attempt.
+template <typename Attempt, typename WaitingCanHelp>
+bool WhileHeldRetry(Attempt attempt, WaitingCanHelp waitingCanHelp) {
   for (DWORD pause = 10;; pause *= 2) {
     if (attempt()) return true;
     const DWORD error = GetLastError();
-    if (!HeldByAnotherProgram(error) || waited >= Patience) return false;
-    const DWORD step = pause < Patience - waited ? pause : Patience - waited;
+    if (!HeldByAnotherProgram(error) || PatienceLeft == 0 || !waitingCanHelp()) {
+      SetLastError(error);
+      return false;
+    }
+    const DWORD step = pause < PatienceLeft ? pause : PatienceLeft;
     Sleep(step);
-    waited += step;
+    PatienceLeft -= step;
     SetLastError(error);
   }
+}
+
+template <typename Attempt>
+bool WhileHeldRetry(Attempt attempt) {
+  return WhileHeldRetry(attempt, [] { return true; });
+}
+
+// Access is denied for good, not for a moment, where a directory or a
+// read-only file stands at the name: no wait can change that.
+bool MayBeHeldForAMoment(const wchar_t* path) {
+  const DWORD attributes = GetFileAttributesW(path);
+  return attributes == INVALID_FILE_ATTRIBUTES ||
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
 }
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -213,15 +232,20 @@ bool CloseFile(NativeFile file) { return CloseHandle(AsHandle(file)) != 0; }
 bool ReplaceName(const PathChar* from, const PathChar* to) {
   const WidePath source(from);
   const WidePath target(to);
-  return WhileHeldRetry([&] {
-    return MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  });
+  return WhileHeldRetry(
+      [&] {
+        return MoveFileExW(source.Text(), target.Text(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      },
+      [&] { return MayBeHeldForAMoment(target.Text()); });
 }
 
 void RemoveName(const PathChar* path) {
   const WidePath wide(path);
   WhileHeldRetry([&] { return DeleteFileW(wide.Text()) != 0; });
 }
+
+void StartRetryBudget() { PatienceLeft = Patience; }
 
 uint64_t UnpredictableNumber() {
   unsigned int high = 0;
