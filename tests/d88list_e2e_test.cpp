@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "d88_builder.h"
 #include "program_run.h"
@@ -69,16 +72,40 @@ TEST(D88List, BootLineShowsWhatRecognitionReads) {
   EXPECT_EQ(recognised, 1u);
 }
 
+// A disk name keeps its Shift-JIS characters whole, whatever their trail
+// byte (ソ is 83 5C); every byte that is no character, or that a terminal
+// would obey, is written \xHH.
+TEST(D88List, DiskNamesListAsTheirCharacters) {
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6", "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6"},
+      {"\x9B\x32\x4A", "\\x9B2J"},  // CSI on a terminal of 8-bit controls
+      {"\xB1\xDF\x80\xA0\xFD\xFE\xFF", "\xB1\xDF\\x80\\xA0\\xFD\\xFE\\xFF"},
+      {"\x81\x20\xE0\x7F\xFC\xFC\x9F", "\\x81 \\xE0\\x7F\xFC\xFC\\x9F"},  // lead bytes alone
+      {"a\"\\\x1F~", "a\\x22\\x5C\\x1F~"},
+  };
+  std::vector<Bytes> disks;
+  std::string expected;
+  for (size_t i = 0; i < names.size(); ++i) {
+    Disk disk;
+    disk.name = names[i].first;
+    disks.push_back(Build(disk));
+    expected += "disk " + std::to_string(i) + ": \"" + names[i].second +
+                "\" media 0x00 size 688\n  boot: none\n";
+  }
+  d88test::ScratchDir scratch;
+  scratch.Put("image.d88", Concat(disks));
+  EXPECT_EQ(scratch.Run(Program, {"image.d88"}).out, AsConsoleText(expected));
+}
+
 #ifndef _WIN32
-// On a UTF-8 terminal a disk name is shown as text; a byte that is no
-// Shift-JIS character shows as "?".
+// On a UTF-8 terminal a disk name is shown as text.
 TEST(D88List, TerminalShowsDiskNamesAsText) {
   Disk disk;
-  disk.name = "\x83\x75\xFF!";
+  disk.name = "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6";
   d88test::ScratchDir scratch;
   scratch.Put("image.d88", Build(disk));
   EXPECT_EQ(scratch.RunOnTerminal(Program, {"image.d88"}, "C.UTF-8").out,
-            "disk 0: \"\u30D6?!\" media 0x00 size 688\r\n  boot: none\r\n");
+            "disk 0: \"\u30BD\u30D5\u30C8\u8868\u793A\" media 0x00 size 688\r\n  boot: none\r\n");
 }
 
 TEST(D88List, ListingThatCannotBeWrittenEndsWithOne) {

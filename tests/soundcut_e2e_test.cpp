@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -283,6 +284,20 @@ TEST_F(SoundcutRun, FileThatCannotBeWrittenIsReportedAndTheOthersAreWritten) {
   EXPECT_EQ(scratch.Get("PSGDRV"), d88test::SampleRun(8, 2, 2));
   EXPECT_EQ(scratch.Get("PSGMUS"), d88test::SampleRun(7, 1, 6));
   EXPECT_EQ(scratch.Get("OPMMUS"), d88test::SampleRun(9, 1, 10));
+}
+
+// Waiting cannot make a directory writable: however many disks meet one,
+// the run ends at once (on Windows, where held files are waited for, too).
+TEST_F(SoundcutRun, NameThatCanNeverBeWrittenCostsNoWaiting) {
+  std::filesystem::create_directory(scratch.PathOf("PSGMUS"));
+  std::vector<Bytes> disks(40, Build(GameDiskA()));
+  const auto start = std::chrono::steady_clock::now();
+  const d88test::RunResult result = RunOn(Concat(disks));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(result.exitCode, 1);
+  std::string errors;
+  for (int disk = 0; disk < 40; ++disk) errors += CannotWrite("PSGMUS");
+  EXPECT_EQ(result.err, AsConsoleText(errors));
 }
 
 #ifdef _WIN32
