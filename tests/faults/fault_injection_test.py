@@ -1,0 +1,217 @@
+#!/usr/bin/env python3
+"""Runs soundcut and d88list with their I/O failing, and checks that every
+run still tells the truth.
+
+    fault_injection_test.py SOUNDCUT D88LIST FAILING_FREAD_LIBRARY IMAGE
+
+IMAGE holds several disks, some of them the game's disk A. Two kinds of
+fault are injected:
+
+- a failing medium: the preloaded library makes fread fail (EIO, the
+  stream's error flag set) from its k-th call on, for every k until a run
+  no longer reaches it;
+- failing system calls, at random, through libfiu's fiu-run: write, partial
+  writes, close, rename, open and unlink.
+
+Whatever fails, every run must hold to this:
+- exit 0 only when every region of every recognised disk was cut exactly
+  and the whole of standard output (the listing) was written, with nothing
+  on standard error; a run that ends with 1 shows why (a line on standard
+  error, or output cut short);
+- a failed read ends with exactly "ファイルを読み込めません." on standard
+  error, after output that the clean run begins with;
+- every output file holds its old bytes or one disk's exact cut, and no
+  temporary file is left behind (unless unlink itself failed).
+
+Exits 77 (skipped) when fiu-run is missing, unless
+SOUNDCUT_REQUIRE_FAULT_TOOLS is set, as CI sets it.
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+OUTPUTS = ["PSGDRV", "OPMDRV", "PSGMUS", "OPMMUS"]
+READ_FAILED = "ファイルを読み込めません.\n".encode("cp932")
+SKIPPED = 77
+
+# The system calls fiu-run fails, each at random with its probability, and
+# how many runs each point gets. glibc's stdio writes through internal
+# calls that no preloaded library sees, so the writes that fail are the
+# output files' own, and of d88list, which writes no file, only opens are
+# failed. unlink is only called to clean up after a failure, so renames
+# fail beside it.
+FIU_POINTS = [
+    ("write", [("posix/io/rw/write", 0.08)], 30),
+    ("partial writes", [("posix/io/rw/write/reduce", 0.5)], 30),
+    ("close", [("posix/io/oc/close", 0.03)], 30),
+    ("rename", [("posix/io/dir/rename", 0.08)], 30),
+    ("open", [("posix/io/oc/open", 0.03)], 30),
+    ("unlink", [("posix/io/dir/unlink", 0.5), ("posix/io/dir/rename", 0.1)], 30),
+]
+
+
+class Failure(Exception):
+    pass
+
+
+def split_disks(image):
+    """The bytes of each disk of a D88 image, by the disks' size fields."""
+    disks = []
+    at = 0
+    while at + 688 <= len(image):
+        size = struct.unpack_from("<i", image, at + 0x1C)[0]
+        disks.append(image[at:at + size])
+        at += size
+    return disks
+
+
+class Folder:
+    """A folder the programs run in, with the image and old output files."""
+
+    def __init__(self, image):
+        self.path = tempfile.mkdtemp(prefix="soundcut-faults-")
+        with open(os.path.join(self.path, "image.d88"), "wb") as out:
+            out.write(image)
+
+    def reset(self):
+        for name in os.listdir(self.path):
+            if name != "image.d88":
+                os.remove(os.path.join(self.path, name))
+        for name in OUTPUTS:
+            with open(os.path.join(self.path, name), "wb") as out:
+                out.write(b"old " + name.encode())
+
+    def files(self):
+        found = {}
+        for name in os.listdir(self.path):
+            if name != "image.d88":
+                with open(os.path.join(self.path, name), "rb") as stream:
+                    found[name] = stream.read()
+        return found
+
+    def run(self, command, env=None):
+        result = subprocess.run(command + ["image.d88"], cwd=self.path, capture_output=True,
+                                env=env, timeout=60)
+        return result.returncode, result.stdout, result.stderr
+
+    def remove(self):
+        shutil.rmtree(self.path)
+
+
+def reference_cuts(soundcut, image):
+    """The files soundcut writes for each game disk of the image alone."""
+    cuts = {name: set() for name in OUTPUTS}
+    for disk in split_disks(image):
+        folder = Folder(disk)
+        folder.reset()
+        folder.run([soundcut])
+        for name, data in folder.files().items():
+            if not data.startswith(b"old "):
+                cuts[name].add(data)
+        folder.remove()
+    return cuts
+
+
+class Checker:
+    def __init__(self, soundcut, d88list, image):
+        self.programs = {"soundcut": soundcut, "d88list": d88list}
+        self.cuts = reference_cuts(soundcut, image)
+        self.folder = Folder(image)
+        self.clean = {}
+        for name, program in self.programs.items():
+            self.folder.reset()
+            code, out, err = self.folder.run([program])
+            if code != 0 or err:
+                raise Failure(f"{name} fails on the image without faults: {code} {err!r}")
+            self.clean[name] = (out, self.folder.files())
+
+    def run(self, name, command, env, what, temporary_allowed=False):
+        """Runs one program under a fault; returns whether the run was clean."""
+        self.folder.reset()
+        code, out, err = self.folder.run(command + [self.programs[name]], env)
+        clean_out, clean_files = self.clean[name]
+        files = self.folder.files()
+        where = f"{name} with {what}"
+        for file, data in files.items():
+            if file in OUTPUTS:
+                if data != b"old " + file.encode() and data not in self.cuts[file]:
+                    raise Failure(f"{where}: {file} holds neither its old bytes nor a disk's cut")
+            elif not (temporary_allowed and ".soundcut-" in file):
+                raise Failure(f"{where}: left {file} behind")
+        exact = out == clean_out and err == b"" and files == clean_files
+        if code == 0 and not exact:
+            raise Failure(f"{where}: exit 0, but out {len(out)}/{len(clean_out)} bytes, "
+                          f"err {err!r}, files {'exact' if files == clean_files else 'not exact'}")
+        if code == 1 and out == clean_out and err == b"":
+            raise Failure(f"{where}: exit 1 without a word on why")
+        if code not in (0, 1):
+            raise Failure(f"{where}: exit {code}, err {err!r}")
+        return code, out, err
+
+    def failing_medium(self, name, library):
+        """Runs with fread failing from its k-th call on, for k = 1, 2, ...
+        until a run is clean; returns how many runs failed."""
+        for k in range(1, 10000):
+            env = dict(os.environ, LD_PRELOAD=library, FAILING_FREAD_FROM=str(k))
+            code, out, err = self.run(name, [], env, f"fread failing from call {k} on")
+            if code == 0:
+                return k - 1
+            if err != READ_FAILED:
+                raise Failure(f"{name} with fread failing from call {k} on: err {err!r}")
+            if not self.clean[name][0].startswith(out):
+                raise Failure(f"{name} with fread failing from call {k} on: wrote what a clean "
+                              f"run does not")
+        raise Failure(f"{name}: fread fails on every run")
+
+    def failing_calls(self, name, fault, points, runs):
+        """Runs with `points` failing at random; returns how many runs failed."""
+        command = ["fiu-run", "-x"]
+        for point, probability in points:
+            command += ["-c", f"enable_random name={point},probability={probability}"]
+        failed = 0
+        for run in range(runs):
+            code, _, _ = self.run(name, command, None, f"{fault} failing (run {run + 1})",
+                                  temporary_allowed=fault == "unlink")
+            failed += code != 0
+        return failed
+
+
+def main():
+    if len(sys.argv) != 5:
+        sys.exit(__doc__)
+    soundcut, d88list, library, image_path = sys.argv[1:]
+    with open(image_path, "rb") as stream:
+        image = stream.read()
+    have_fiu = shutil.which("fiu-run") is not None
+    if not have_fiu and not os.environ.get("SOUNDCUT_REQUIRE_FAULT_TOOLS"):
+        print("fiu-run not found (Debian's fiu-utils): skipping the fault-injection test")
+        return SKIPPED
+    if not have_fiu:
+        print("fiu-run not found, and SOUNDCUT_REQUIRE_FAULT_TOOLS is set")
+        return 1
+    checker = Checker(soundcut, d88list, image)
+    try:
+        for name in ("soundcut", "d88list"):
+            failed = checker.failing_medium(name, library)
+            print(f"{name}, fread failing from call k on: {failed + 1} runs "
+                  f"(k = 1..{failed + 1}), {failed} reported the failed read, all held")
+            for fault, points, runs in FIU_POINTS:
+                if name == "d88list" and fault != "open":
+                    continue
+                failed = checker.failing_calls(name, fault, points, runs)
+                odds = ", ".join(f"{point} {probability}" for point, probability in points)
+                print(f"{name}, {fault} failing ({odds}): {runs} runs, {failed} ended with 1, "
+                      f"all held")
+    except Failure as failure:
+        print(f"FAILED: {failure}")
+        return 1
+    finally:
+        checker.folder.remove()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
