@@ -1,33 +1,120 @@
 // Writes the bundled sample image (one disk with the layout of the game's
 // disk A and invented contents), or another image the browser tests and
-// the suite use: "slowest", the image that takes the reader the longest;
-// "gap", the sample lacking OPMMUS's third sector; "other", an ordinary
-// disk that is not the game's; "several", three game disks of different
-// contents with an ordinary disk among them.
+// the suite use:
+//   slowest     the image that takes the reader the longest;
+//   gap         the sample lacking OPMMUS's third sector;
+//   other       an ordinary disk that is not the game's;
+//   several     three game disks of different contents with an ordinary
+//               disk among them;
+//   longtrack   a disk whose track 5 holds 30,000 records, so that its
+//               listing runs past what the page shows of it;
+//   duplicates  64 game disks whose track 0 repeats the boot sector's ID
+//               65,000 times;
+//   random:N    image number N of a family of damaged and mixed images.
 #include <cstdio>
-#include <string>
+#include <cstdlib>
 #include <exception>
+#include <random>
+#include <string>
 
 #include "d88_builder.h"
 #include "worst_case_images.h"
 
+namespace {
+
+using d88test::Build;
+using d88test::Bytes;
+using d88test::Disk;
+
+Disk LongTrack() {
+  Disk disk = d88test::GameDiskA("LONG TRACK");
+  disk.tracks[5].clear();
+  for (int i = 0; i < 30000; ++i) {
+    disk.tracks[5].push_back(d88test::MakeRecord(2, 1, i & 0xFF, i >> 8, 30000, Bytes{}));
+  }
+  return disk;
+}
+
+Bytes Duplicates() {
+  Disk disk = d88test::GameDiskA("DUPLICATES");
+  std::vector<d88test::Record>& track = disk.tracks[0];
+  const int count = static_cast<int>(track.size()) + 65000;
+  for (d88test::Record& record : track) record.count = count;
+  for (int i = 0; i < 65000; ++i) track.push_back(d88test::MakeRecord(0, 0, 1, 1, count, Bytes{}));
+  const Bytes one = Build(disk);
+  return d88test::Concat(std::vector<Bytes>(64, one));
+}
+
+// One to three disks, each the game's disk A (of one of three contents)
+// or an ordinary one, with a random name; a game disk may lack a sector
+// of a region, hold it short or with another size code; the image may end
+// early.
+Bytes RandomImage(unsigned seed) {
+  std::mt19937 random(seed);
+  auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  std::vector<Bytes> disks;
+  const int diskCount = 1 + below(3);
+  for (int d = 0; d < diskCount; ++d) {
+    std::string name;
+    for (int i = below(18); i > 0; --i) name += static_cast<char>(1 + below(255));
+    Disk disk = below(4) == 0 ? d88test::OrdinaryDisk("Other X1 System ", 12)
+                              : d88test::GameDiskA(name, below(3));
+    disk.name = name;
+    if (below(2) == 0) {
+      std::vector<d88test::Record>& track = disk.tracks[7 + below(4)];
+      const int at = below(static_cast<int>(track.size()));
+      switch (below(3)) {
+        case 0: track.erase(track.begin() + at); break;
+        case 1: track[static_cast<size_t>(at)].data.resize(static_cast<size_t>(below(1024))); break;
+        default: track[static_cast<size_t>(at)].n = 2; break;
+      }
+    }
+    disks.push_back(Build(disk));
+  }
+  Bytes image = d88test::Concat(disks);
+  if (below(5) == 0) image.resize(static_cast<size_t>(below(static_cast<int>(image.size()))));
+  return image;
+}
+
+bool ImageOfKind(const std::string& kind, Bytes& image) {
+  Disk disk = d88test::GameDiskA();
+  if (kind == "sample") {
+    image = Build(disk);
+  } else if (kind == "slowest") {
+    image = d88test::SlowestImage();
+  } else if (kind == "gap") {
+    disk.tracks[9].erase(disk.tracks[9].begin() + 2);  // C4 H1 R3
+    image = Build(disk);
+  } else if (kind == "other") {
+    image = Build(d88test::OrdinaryDisk("Other X1 System ", 2));
+  } else if (kind == "several") {
+    image = d88test::Concat({Build(d88test::GameDiskA("FIRST", 1)),
+                             Build(d88test::OrdinaryDisk("Other X1 System ", 2)),
+                             Build(d88test::GameDiskA("SECOND", 2)),
+                             Build(d88test::GameDiskA("THIRD", 3))});
+  } else if (kind == "longtrack") {
+    image = Build(LongTrack());
+  } else if (kind == "duplicates") {
+    image = Duplicates();
+  } else if (kind.rfind("random:", 0) == 0) {
+    image = RandomImage(static_cast<unsigned>(std::strtoul(kind.c_str() + 7, nullptr, 10)));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const std::string kind = argc == 3 ? argv[2] : "sample";
-  if (argc < 2 || argc > 3 || (kind != "sample" && kind != "slowest" && kind != "gap" && kind != "other" &&
-                               kind != "several")) {
-    std::fprintf(stderr, "usage: %s OUTPUT [sample|slowest|gap|other|several]\n", argv[0]);
-    return 1;
-  }
+  Bytes image;
   try {
-    d88test::Disk disk = d88test::GameDiskA();
-    if (kind == "gap") disk.tracks[9].erase(disk.tracks[9].begin() + 2);  // C4 H1 R3
-    if (kind == "other") disk = d88test::OrdinaryDisk("Other X1 System ", 2);
-    d88test::Bytes image = kind == "slowest" ? d88test::SlowestImage() : d88test::Build(disk);
-    if (kind == "several") {
-      image = d88test::Concat({d88test::Build(d88test::GameDiskA("FIRST", 1)),
-                               d88test::Build(d88test::OrdinaryDisk("Other X1 System ", 2)),
-                               d88test::Build(d88test::GameDiskA("SECOND", 2)),
-                               d88test::Build(d88test::GameDiskA("THIRD", 3))});
+    if (argc < 2 || argc > 3 || !ImageOfKind(kind, image)) {
+      std::fprintf(stderr,
+                   "usage: %s OUTPUT [sample|slowest|gap|other|several|longtrack|duplicates|random:N]\n",
+                   argv[0]);
+      return 1;
     }
     d88test::WriteFileBytes(argv[1], image);
   } catch (const std::exception& error) {

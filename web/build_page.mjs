@@ -2,7 +2,8 @@
 //   node build_page.mjs ENGINE.js FFLATE.js OUTPUT.html
 // ENGINE.js is the WebAssembly module with its binary embedded; it, its
 // binary, the zip library, the page's script and its style are inlined into
-// page.html. The
+// page.html. The page's script is its files by concern, in this order: the
+// texts, the engine and its worker, the disk map, the result, the page. The
 // Content-Security-Policy allows exactly these inline scripts and style (by
 // their SHA-256), WebAssembly, workers made from the page's own code, and
 // no network connection of any kind.
@@ -28,7 +29,8 @@ const wasm = withBinary.match(embedded);
 if (!wasm) throw new Error(`${enginePath}: no embedded WebAssembly binary found`);
 const engine = inlineSafe(withBinary.replace(embedded, 'wasmBinaryFile=""'));
 const fflate = inlineSafe(read(fflatePath));
-const script = inlineSafe(read(join(here, 'page.js')));
+const ScriptFiles = ['texts.js', 'engine.js', 'map_view.js', 'result.js', 'page.js'];
+const script = inlineSafe(ScriptFiles.map((name) => read(join(here, name))).join('\n'));
 const style = read(join(here, 'page.css'));
 
 const policy = [

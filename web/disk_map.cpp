@@ -5,23 +5,27 @@
 
 #include "boot_sector.h"
 #include "d88_image.h"
+#include "quoted_text.h"
 #include "region_table.h"
 #include "soundcut.h"
 
 namespace {
 
-D88Image MapImage;
-
-// A track shows this many records one by one; the rest of a longer one are
-// counted, except those that the boot sector or a region needs, so a map of
-// any image stays small.
+// A track shows its first records one by one, and a map as a whole at most
+// a fixed number of such plain cells; every record that the boot sector or
+// a region needs is shown too, once, at the copy a read finds (the first on
+// its track). Everything else is counted, not drawn, so that the map of any
+// image stays small and quick to make.
 constexpr int32_t CellsShown = 48;
+constexpr int32_t PlainCellBudget = 12000;
 // What a record is marked as besides a region's index (0-3).
 constexpr int32_t PlainRecord = -1;
 constexpr int32_t BootRecord = RegionCount;
 
 constexpr int32_t RecordSize = D88Image::SectorRecordSize;
 constexpr int32_t MaxTrackBytes = 65535 * RecordSize;
+// Scratch space for one track's records: every listing overwrites it, so
+// nothing in it outlives the track being mapped.
 unsigned char TrackRecords[MaxTrackBytes];
 
 // Every sector a region needs: at most its length in 128-byte sectors.
@@ -34,7 +38,15 @@ struct RegionNeeds {
   NeededSector sectors[MaxNeeded];
   int32_t count = 0;
 };
-RegionNeeds Needs[RegionCount];
+
+// An ID that a track must show marked, until its first copy is found.
+struct Wanted {
+  int32_t c, h, r, n, mark;
+  bool found;
+};
+// The boot sector and, per region, one track's worth of sectors (a run
+// steps through at most 256 record numbers on one track).
+constexpr int32_t MaxWanted = 1 + RegionCount * 256;
 
 int32_t DataSizeAt(const unsigned char* record) { return record[4] | (record[5] << 8); }
 
@@ -42,9 +54,43 @@ bool SameId(const unsigned char* record, int32_t c, int32_t h, int32_t r, int32_
   return record[0] == c && record[1] == h && record[2] == r && (n < 0 || record[3] == n);
 }
 
+void WriteHex(FILE* out, const unsigned char* bytes, int32_t length) {
+  for (int32_t i = 0; i < length; ++i) std::fprintf(out, "%02X", bytes[i]);
+}
+
+// Text of the image, quoted as d88list quotes it, as hex of its bytes.
+void WriteQuoted(FILE* out, const unsigned char* bytes, int32_t length, QuotedText rule) {
+  char quoted[QuotedCapacity(DiskHeader::NameLength)];
+  Quote(bytes, length, rule, quoted);
+  WriteHex(out, reinterpret_cast<const unsigned char*>(quoted), static_cast<int32_t>(std::strlen(quoted)));
+}
+
+// One map being written: its own reader, the needs of the disk in hand,
+// and what is left of its budget of plain cells.
+class DiskMap {
+ public:
+  explicit DiskMap(FILE* destination) : out(destination) {}
+  bool Write(const char* imagePath);
+
+ private:
+  void WriteDisk(int32_t disk);
+  void FindNeeds();
+  const char* WhyNotWhole(int32_t track, const NeededSector& sector);
+  void WriteRegions();
+  void WriteTracks(bool recognised);
+  int32_t CollectWanted(int32_t track, bool recognised);
+  int32_t MarkOf(const unsigned char* record, int32_t wantedCount);
+
+  FILE* out;
+  D88Image image;
+  RegionNeeds needs[RegionCount];
+  Wanted wanted[MaxWanted] = {};
+  int32_t plainCellsLeft = PlainCellBudget;
+};
+
 // Why a needed sector that did not read whole is not there.
-const char* WhyNotWhole(int32_t track, const NeededSector& sector) {
-  const int32_t bytes = MapImage.ListSectorRecords(track, TrackRecords, MaxTrackBytes);
+const char* DiskMap::WhyNotWhole(int32_t track, const NeededSector& sector) {
+  const int32_t bytes = image.ListSectorRecords(track, TrackRecords, MaxTrackBytes);
   bool otherSize = false;
   for (int32_t at = 0; at < bytes; at += RecordSize) {
     if (SameId(TrackRecords + at, sector.c, sector.h, sector.r, sector.n)) return "short";
@@ -55,71 +101,61 @@ const char* WhyNotWhole(int32_t track, const NeededSector& sector) {
 
 // The sectors each region reads, stepped as soundcut's run reads them, and
 // whether each is there whole.
-void FindNeeds() {
-  static unsigned char sector[1024];
+void DiskMap::FindNeeds() {
+  unsigned char sector[1024];
   for (int32_t index = 0; index < RegionCount; ++index) {
     const Region& region = RegionTable[index];
-    RegionNeeds& needs = Needs[index];
+    RegionNeeds& need = needs[index];
     const int32_t size = 128 << region.n;
-    needs.count = 0;
+    need.count = 0;
     int32_t track = region.track, c = region.c, h = region.h, r = region.r;
-    for (int32_t covered = 0; covered < region.offset + region.length && needs.count < MaxNeeded;
+    for (int32_t covered = 0; covered < region.offset + region.length && need.count < MaxNeeded;
          covered += size) {
-      NeededSector& need = needs.sectors[needs.count++];
-      need = {track, c, h, r, region.n, "ok"};
-      const int32_t wanted = size < 1024 ? size : 1024;
-      if (MapImage.ReadSector(track, c, h, r, region.n, sector, wanted) < wanted) {
-        need.state = WhyNotWhole(track, need);
+      NeededSector& sectorNeeded = need.sectors[need.count++];
+      sectorNeeded = {track, c, h, r, region.n, "ok"};
+      const int32_t bytesWanted = size < 1024 ? size : 1024;
+      if (image.ReadSector(track, c, h, r, region.n, sector, bytesWanted) < bytesWanted) {
+        sectorNeeded.state = WhyNotWhole(track, sectorNeeded);
       }
-      MapImage.StepRun(track, c, h, r);
+      image.StepRun(track, c, h, r);
     }
   }
 }
 
-// The record numbers R that some region needs on the track being mapped: a
-// quick test that passes over the thousands of records of a long track.
-bool NeededR[256];
-
-void NoteNeededR(int32_t track, bool recognised) {
-  std::memset(NeededR, 0, sizeof NeededR);
-  NeededR[1] = track == 0;  // the boot sector
-  if (!recognised) return;
-  for (const RegionNeeds& needs : Needs) {
-    for (int32_t i = 0; i < needs.count; ++i) {
-      if (needs.sectors[i].track == track) NeededR[needs.sectors[i].r & 0xFF] = true;
-    }
-  }
-}
-
-// What the record at `position` of `track` is for: the first record with a
-// needed ID on its track is the one a read finds.
-int32_t MarkOf(int32_t track, const unsigned char* record, const unsigned char* first, bool recognised) {
-  if (!NeededR[record[2]]) return PlainRecord;
-  for (const unsigned char* earlier = first; earlier < record; earlier += RecordSize) {
-    if (std::memcmp(earlier, record, 4) == 0) return PlainRecord;
-  }
-  if (track == 0 && SameId(record, 0, 0, 1, 1)) return BootRecord;
-  if (!recognised) return PlainRecord;
+// The IDs `track` must show marked: the boot sector on track 0 first (it
+// wins over a region), then each region's sectors on the track.
+int32_t DiskMap::CollectWanted(int32_t track, bool recognised) {
+  int32_t count = 0;
+  if (track == 0) wanted[count++] = {0, 0, 1, 1, BootRecord, false};
+  if (!recognised) return count;
   for (int32_t index = 0; index < RegionCount; ++index) {
-    for (int32_t i = 0; i < Needs[index].count; ++i) {
-      const NeededSector& need = Needs[index].sectors[i];
-      if (need.track == track && SameId(record, need.c, need.h, need.r, need.n)) return index;
+    for (int32_t i = 0; i < needs[index].count && count < MaxWanted; ++i) {
+      const NeededSector& need = needs[index].sectors[i];
+      if (need.track == track) wanted[count++] = {need.c, need.h, need.r, need.n, index, false};
     }
+  }
+  return count;
+}
+
+// The mark of a record: that of the first wanted ID it is the first copy of.
+int32_t DiskMap::MarkOf(const unsigned char* record, int32_t wantedCount) {
+  for (int32_t i = 0; i < wantedCount; ++i) {
+    Wanted& id = wanted[i];
+    if (!SameId(record, id.c, id.h, id.r, id.n)) continue;
+    if (id.found) return PlainRecord;  // a later copy: no read reaches it
+    id.found = true;
+    return id.mark;
   }
   return PlainRecord;
 }
 
-void WriteHex(FILE* out, const unsigned char* bytes, int32_t length) {
-  for (int32_t i = 0; i < length; ++i) std::fprintf(out, "%02X", bytes[i]);
-}
-
-void WriteTracks(FILE* out, bool recognised) {
+void DiskMap::WriteTracks(bool recognised) {
   std::fputs("\"tracks\":[", out);
   bool firstTrack = true;
   for (int32_t track = 0; track < TrackCount; ++track) {
-    const int32_t bytes = MapImage.ListSectorRecords(track, TrackRecords, MaxTrackBytes);
+    const int32_t bytes = image.ListSectorRecords(track, TrackRecords, MaxTrackBytes);
     if (bytes == 0) continue;
-    NoteNeededR(track, recognised);
+    const int32_t wantedCount = CollectWanted(track, recognised);
     std::fprintf(out, "%s{\"t\":%" PRId32 ",\"count\":%" PRId32 ",\"cells\":[", firstTrack ? "" : ",",
                  track, bytes / RecordSize);
     firstTrack = false;
@@ -127,10 +163,11 @@ void WriteTracks(FILE* out, bool recognised) {
     for (int32_t at = 0; at < bytes; at += RecordSize) {
       const unsigned char* record = TrackRecords + at;
       const int32_t position = at / RecordSize;
-      // Earlier copies are looked for only among the records shown, so a
-      // track of thousands stays quick to map.
-      const int32_t mark = MarkOf(track, record, position < CellsShown ? TrackRecords : record, recognised);
-      if (position >= CellsShown && mark == PlainRecord) continue;
+      const int32_t mark = MarkOf(record, wantedCount);
+      if (mark == PlainRecord) {
+        if (position >= CellsShown || plainCellsLeft == 0) continue;
+        --plainCellsLeft;
+      }
       std::fprintf(out, "%s[%" PRId32 ",%d,%d,%d,%d,%" PRId32 ",%" PRId32 "]", firstCell ? "" : ",",
                    position, record[0], record[1], record[2], record[3], DataSizeAt(record), mark);
       firstCell = false;
@@ -140,13 +177,13 @@ void WriteTracks(FILE* out, bool recognised) {
   std::fputs("]", out);
 }
 
-void WriteRegions(FILE* out) {
+void DiskMap::WriteRegions() {
   std::fputs("\"regions\":[", out);
   for (int32_t index = 0; index < RegionCount; ++index) {
     std::fprintf(out, "%s{\"file\":\"%s\",\"sectors\":[", index == 0 ? "" : ",",
                  RegionTable[index].fileName);
-    for (int32_t i = 0; i < Needs[index].count; ++i) {
-      const NeededSector& need = Needs[index].sectors[i];
+    for (int32_t i = 0; i < needs[index].count; ++i) {
+      const NeededSector& need = needs[index].sectors[i];
       std::fprintf(out, "%s[%" PRId32 ",%" PRId32 ",%" PRId32 ",%" PRId32 ",%" PRId32 ",\"%s\"]",
                    i == 0 ? "" : ",", need.track, need.c, need.h, need.r, need.n, need.state);
     }
@@ -155,38 +192,46 @@ void WriteRegions(FILE* out) {
   std::fputs("]", out);
 }
 
-void WriteDisk(FILE* out, int32_t disk) {
-  MapImage.SelectDisk(disk);
+// A disk: its name and boot name quoted as d88list shows them (as hex of
+// the Shift-JIS bytes), media, size, whether it is the game's disk A, what
+// its regions need, and its tracks.
+void DiskMap::WriteDisk(int32_t disk) {
+  image.SelectDisk(disk);
   // The game's disks have five sectors per track, numbered 1-5.
-  MapImage.SetSectorRange(1, 5);
-  const char* name = MapImage.DiskName();
+  image.SetSectorRange(1, 5);
+  const char* name = image.DiskName();
   std::fprintf(out, "%s{\"index\":%" PRId32 ",\"name\":\"", disk == 0 ? "" : ",", disk);
-  WriteHex(out, reinterpret_cast<const unsigned char*>(name), static_cast<int32_t>(std::strlen(name)));
-  std::fprintf(out, "\",\"media\":%" PRId32 ",\"size\":%" PRId32 ",", MapImage.MediaType(),
-               MapImage.DiskSize());
-  static unsigned char boot[BootSectorReadSize];
-  const bool recognised = IsGameDiskA(MapImage, boot);
-  const int32_t bootBytes = ReadBootSector(MapImage, boot);
+  WriteQuoted(out, reinterpret_cast<const unsigned char*>(name), static_cast<int32_t>(std::strlen(name)),
+              QuotedText::ShiftJis);
+  std::fprintf(out, "\",\"media\":%" PRId32 ",\"size\":%" PRId32 ",", image.MediaType(), image.DiskSize());
+  unsigned char boot[BootSectorReadSize];
+  const bool recognised = IsGameDiskA(image, boot);
+  const int32_t bootBytes = ReadBootSector(image, boot);
   std::fprintf(out, "\"game\":%s,\"bootBytes\":%" PRId32 ",\"bootName\":\"", recognised ? "true" : "false",
                bootBytes);
-  if (HoldsBootName(bootBytes)) WriteHex(out, boot + BootNameOffset, BootNameLength);
+  if (HoldsBootName(bootBytes)) WriteQuoted(out, boot + BootNameOffset, BootNameLength, QuotedText::Ascii);
   std::fputs("\",", out);
   if (recognised) {
     FindNeeds();
-    WriteRegions(out);
+    WriteRegions();
     std::fputs(",", out);
   }
-  WriteTracks(out, recognised);
+  WriteTracks(recognised);
   std::fputs("}", out);
+}
+
+bool DiskMap::Write(const char* imagePath) {
+  if (!image.Open(imagePath)) return false;
+  std::fputs("{\"disks\":[", out);
+  for (int32_t disk = 0; disk < image.DiskCount(); ++disk) WriteDisk(disk);
+  std::fputs("]}\n", out);
+  image.Open(nullptr);
+  return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
 }  // namespace
 
 bool WriteDiskMap(const char* imagePath, FILE* out) {
-  if (!MapImage.Open(imagePath)) return false;
-  std::fputs("{\"disks\":[", out);
-  for (int32_t disk = 0; disk < MapImage.DiskCount(); ++disk) WriteDisk(out, disk);
-  std::fputs("]}\n", out);
-  MapImage.Open(nullptr);
-  return std::fflush(out) == 0 && std::ferror(out) == 0;
+  DiskMap map(out);
+  return map.Write(imagePath);
 }

@@ -18,7 +18,7 @@ export const scratch = mkdtempSync(join(tmpdir(), 'soundcut-web-'));
 
 // Writes one of the images make_sample_image knows and returns its path.
 export function image(kind) {
-  const path = join(scratch, `${kind}.d88`);
+  const path = join(scratch, `${kind.replace(':', '-')}.d88`);
   const made = spawnSync(join(nativeBuild, 'bin', 'make_sample_image'), [path, kind]);
   if (made.status !== 0) throw new Error(`make_sample_image ${kind}: ${made.stderr}`);
   return path;
@@ -32,6 +32,14 @@ export function nativeRun(imagePath) {
   const files = Object.fromEntries(readdirSync(folder).map((name) => [name, readFileSync(join(folder, name))]));
   const listing = spawnSync(join(nativeBuild, 'bin', 'd88list'), [imagePath], { maxBuffer: 1 << 30 }).stdout;
   return { files, listing };
+}
+
+// soundcut's exit code and its messages, both streams as they came (its
+// output is flushed before each error line), as text.
+export function nativeMessages(imagePath) {
+  const folder = mkdtempSync(join(scratch, 'native-'));
+  const run = spawnSync('sh', ['-c', '"$0" "$1" 2>&1', join(nativeBuild, 'bin', 'soundcut'), imagePath], { cwd: folder });
+  return { code: run.status, text: new TextDecoder('shift_jis').decode(run.stdout) };
 }
 
 // Serves the site folder on a free loopback port; `requests` lists every

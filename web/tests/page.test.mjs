@@ -8,7 +8,8 @@ import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 import { unzipSync } from 'fflate';
-import { choose, image, launchBrowser, nativeRun, outputFiles, pagePath, scratch, serveSite, waitUntilReady } from './harness.mjs';
+import { choose, image, launchBrowser, nativeMessages, nativeRun, outputFiles, pagePath, scratch, serveSite,
+  waitUntilReady } from './harness.mjs';
 
 const sample = image('sample');
 const gap = image('gap');
@@ -129,6 +130,116 @@ test('a Japanese browser without workers gets Japanese text and the same files',
   } finally {
     await browser.close();
   }
+});
+
+// What the page holds of its last run, as plain data: the bytes behind each
+// download, soundcut's exit code and messages, the listing's beginning.
+const lastRun = (page) => page.evaluate(() => ({
+  files: Object.fromEntries(Object.entries(lastResult.files).map(([name, bytes]) => [name, Array.from(bytes)])),
+  code: lastResult.soundcut.code,
+  messages: document.getElementById('messages').textContent,
+  head: Array.from(lastResult.d88list.head),
+  verdict: document.getElementById('summary').dataset.verdict,
+  regions: [...document.querySelectorAll('#regions li')].map((item) => item.textContent),
+  mapBytes: Number(document.body.dataset.mapBytes),
+  mapMs: lastResult.timings.map - lastResult.timings.d88list,
+}));
+
+// The page gives, for each image, exactly what the native programs give
+// for that image alone: the files, the messages, the listing's beginning.
+function assertSameAsNative(shown, imagePath, what) {
+  const native = nativeRun(imagePath);
+  const said = nativeMessages(imagePath);
+  assert.deepEqual(Object.keys(shown.files).sort(), Object.keys(native.files).sort(), what);
+  for (const [name, bytes] of Object.entries(shown.files)) assert.deepEqual(Buffer.from(bytes), native.files[name], `${what} ${name}`);
+  assert.equal(shown.code, said.code, what);
+  assert.equal(shown.messages, said.text, what);
+  assert.deepEqual(Buffer.from(shown.head), native.listing.subarray(0, 256 * 1024), what);
+}
+
+describe('one page, image after image', () => {
+  let browser;
+  let page;
+  before(async () => {
+    browser = await launchBrowser();
+    page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
+    await page.goto(pathToFileURL(pagePath).href);
+    await waitUntilReady(page);
+  });
+  after(() => browser.close());
+
+  test('a listing past what is shown spoils nothing after it, and downloads whole', async () => {
+    const long = image('longtrack');
+    await choose(page, long);
+    await page.click('#listing-box summary');
+    assert.deepEqual(await download(page, '#listing-download'), nativeRun(long).listing);
+    await choose(page, sample);
+    const shown = await lastRun(page);
+    assert.equal(shown.verdict, 'cut');
+    assertSameAsNative(shown, sample, 'the sample after a long listing');
+    assert.deepEqual(await download(page, '#listing-download'), native.listing);
+  });
+
+  test('a click on the listing link during a run waits its turn', async () => {
+    await choose(page, image('longtrack'));
+    await page.setInputFiles('#image', sample);
+    await page.click('#listing-download');
+    await page.waitForFunction(() => document.body.dataset.state === 'done' &&
+      document.getElementById('summary').dataset.verdict === 'cut');
+    await choose(page, gap);
+    assert.equal((await state(page)).verdict, 'partial');
+    assert.deepEqual(await download(page, '#listing-download'), nativeRun(gap).listing);
+  });
+
+  // Each file names the disk it came from, and a later disk that lacked it.
+  const cases = [
+    ['the sample cut one byte short', () => file('short.d88', readFileSync(sample).subarray(0, -1)), 'cut',
+      ['PSGDRV: cut from disk 0 (2048 bytes).', 'OPMDRV: cut from disk 0 (2048 bytes).',
+        'PSGMUS: cut from disk 0 (6144 bytes).', 'OPMMUS: cut from disk 0 (10240 bytes).']],
+    ['the sample, then a disk lacking a sector of OPMMUS',
+      () => file('then-gap.d88', Buffer.concat([readFileSync(sample), readFileSync(gap)])), 'partial',
+      ['PSGDRV: cut from disk 1 (2048 bytes).', 'OPMDRV: cut from disk 1 (2048 bytes).',
+        'PSGMUS: cut from disk 1 (6144 bytes).',
+        'OPMMUS: cut from disk 0 (10240 bytes). Disk 1: not cut, sectors missing: C4 H1 R3 (missing).']],
+    ['a disk lacking a sector of OPMMUS alone', () => gap, 'partial',
+      ['PSGDRV: cut from disk 0 (2048 bytes).', 'OPMDRV: cut from disk 0 (2048 bytes).',
+        'PSGMUS: cut from disk 0 (6144 bytes).',
+        'OPMMUS: not cut. Disk 0: not cut, sectors missing: C4 H1 R3 (missing).']],
+  ];
+  for (const [what, made, verdict, regions] of cases) {
+    test(`the verdict follows what soundcut did: ${what}`, async () => {
+      const path = made();
+      await choose(page, path);
+      const shown = await lastRun(page);
+      assert.equal(shown.verdict, verdict);
+      assert.deepEqual(shown.regions, regions);
+      assertSameAsNative(shown, path, what);
+    });
+  }
+
+  test('the map of 64 disks of 65,000 copies of the boot ID each stays small and quick', async () => {
+    await choose(page, image('duplicates'));
+    const shown = await lastRun(page);
+    assert.equal(shown.verdict, 'cut');
+    assert.ok(shown.mapBytes < 1024 * 1024, `map of ${shown.mapBytes} bytes`);
+    assert.ok(shown.mapMs < 1000, `map made in ${shown.mapMs} ms`);
+    assert.equal(await page.$$eval('.disk[open] .row[data-track="0"] .cell.boot', (cells) => cells.length), 1);
+  });
+
+  // A differential run: generated images in a shuffled order, each compared
+  // with the native programs run on it alone.
+  test('a hundred generated images in one page give what the native programs give', async () => {
+    const numbers = Array.from({ length: 100 }, (_, i) => i);
+    for (let i = numbers.length - 1; i > 0; --i) {
+      const j = (i * 7919 + 13) % (i + 1);
+      [numbers[i], numbers[j]] = [numbers[j], numbers[i]];
+    }
+    for (const number of numbers) {
+      const path = image(`random:${number}`);
+      await choose(page, path);
+      assertSameAsNative(await lastRun(page), path, `random:${number}`);
+    }
+  });
 });
 
 test('the page is one file of at most 250 KB', () => {
