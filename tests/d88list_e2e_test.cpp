@@ -82,6 +82,7 @@ TEST(D88List, DiskNamesListAsTheirCharacters) {
       {"\xB1\xDF\x80\xA0\xFD\xFE\xFF", "\xB1\xDF\\x80\\xA0\\xFD\\xFE\\xFF"},
       {"\x81\x20\xE0\x7F\xFC\xFC\x9F", "\\x81 \\xE0\\x7F\xFC\xFC\\x9F"},  // lead bytes alone
       {"a\"\\\x1F~", "a\\x22\\x5C\\x1F~"},
+      {"\x81\x3F\xA0\x40\x81\x40", "\\x81?\\xA0@\x81\x40"},  // the edges of lead and trail
   };
   std::vector<Bytes> disks;
   std::string expected;
