@@ -7,7 +7,7 @@
 #include <cstdint>
 
 struct Region {
-  const char* fileName;  // written in the current directory
+  const char* fileName;  // in the output folder (see output_file.h)
   int32_t track;         // track index and ID of the first sector
   int32_t c;
   int32_t h;

@@ -35,7 +35,7 @@ struct NeededSector {
   const char* state;  // "ok", "short", "size" (another size code) or "missing"
 };
 struct RegionNeeds {
-  NeededSector sectors[MaxNeeded];
+  NeededSector sectors[MaxNeeded] = {};
   int32_t count = 0;
 };
 
@@ -83,8 +83,11 @@ class DiskMap {
 
   FILE* out;
   D88Image image;
-  RegionNeeds needs[RegionCount];
+  RegionNeeds needs[RegionCount] = {};
   Wanted wanted[MaxWanted] = {};
+  // The record numbers R among them: a quick test that passes over the
+  // thousands of records of a long track.
+  bool wantedR[256] = {};
   int32_t plainCellsLeft = PlainCellBudget;
 };
 
@@ -108,7 +111,10 @@ void DiskMap::FindNeeds() {
     RegionNeeds& need = needs[index];
     const int32_t size = 128 << region.n;
     need.count = 0;
-    int32_t track = region.track, c = region.c, h = region.h, r = region.r;
+    int32_t track = region.track;
+    int32_t c = region.c;
+    int32_t h = region.h;
+    int32_t r = region.r;
     for (int32_t covered = 0; covered < region.offset + region.length && need.count < MaxNeeded;
          covered += size) {
       NeededSector& sectorNeeded = need.sectors[need.count++];
@@ -127,18 +133,20 @@ void DiskMap::FindNeeds() {
 int32_t DiskMap::CollectWanted(int32_t track, bool recognised) {
   int32_t count = 0;
   if (track == 0) wanted[count++] = {0, 0, 1, 1, BootRecord, false};
-  if (!recognised) return count;
-  for (int32_t index = 0; index < RegionCount; ++index) {
+  for (int32_t index = 0; recognised && index < RegionCount; ++index) {
     for (int32_t i = 0; i < needs[index].count && count < MaxWanted; ++i) {
       const NeededSector& need = needs[index].sectors[i];
       if (need.track == track) wanted[count++] = {need.c, need.h, need.r, need.n, index, false};
     }
   }
+  std::memset(wantedR, 0, sizeof wantedR);
+  for (int32_t i = 0; i < count; ++i) wantedR[wanted[i].r & 0xFF] = true;
   return count;
 }
 
 // The mark of a record: that of the first wanted ID it is the first copy of.
 int32_t DiskMap::MarkOf(const unsigned char* record, int32_t wantedCount) {
+  if (!wantedR[record[2]]) return PlainRecord;
   for (int32_t i = 0; i < wantedCount; ++i) {
     Wanted& id = wanted[i];
     if (!SameId(record, id.c, id.h, id.r, id.n)) continue;

@@ -59,9 +59,18 @@ function makeEngine(createModule, wasmBinary) {
   };
   const bytesOf = (chunks, stream) => joined(chunks.filter((chunk) => chunk.stream === stream).map((chunk) => chunk.bytes));
 
+  // What making fresh instances has cost so far, in milliseconds.
+  let instanceMs = 0;
+  const freshInstance = async (outLimit) => {
+    const started = performance.now();
+    const made = await instance(outLimit);
+    instanceMs += performance.now() - started;
+    return made;
+  };
+
   // One program on the image in a fresh instance.
   const runProgram = async (entry, image, outLimit = Infinity) => {
-    const program = await instance(outLimit);
+    const program = await freshInstance(outLimit);
     program.FS.writeFile('/image.d88', image);
     const code = program.call(entry, 'image.d88', '/capture-out', '/capture-err');
     return { program, code, full: program.captured.outSize < outLimit, chunks: program.captured.chunks };
@@ -69,6 +78,7 @@ function makeEngine(createModule, wasmBinary) {
 
   return {
     async run(image) {
+      instanceMs = 0;
       const timings = { start: performance.now() };
       const cut = await runProgram('RunSoundcutOn', image);
       const files = {};
@@ -87,12 +97,13 @@ function makeEngine(createModule, wasmBinary) {
       const d88list = { code: preview.code, head: bytesOf(preview.chunks, 'out'), whole: preview.full,
         err: bytesOf(preview.chunks, 'err') };
       timings.d88list = performance.now();
-      const mapper = await instance(Infinity);
+      const mapper = await freshInstance(Infinity);
       mapper.FS.writeFile('/image.d88', image);
       mapper.call('WriteDiskMapOf', 'image.d88', '/map.json');
       const mapBytes = mapper.take('/map.json') || new TextEncoder().encode('{"disks":[]}');
       const map = JSON.parse(new TextDecoder().decode(mapBytes));
       timings.map = performance.now();
+      timings.instances = instanceMs;
       return { soundcut, d88list, map, mapBytes: mapBytes.length, files, timings };
     },
     // The whole listing of an image, as a Blob.

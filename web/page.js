@@ -57,7 +57,7 @@ async function processNow(file) {
     lastTime = Math.round(performance.now() - started);
     document.body.dataset.runMs = (performance.now() - started).toFixed(1);
     const t = result.timings;
-    document.body.dataset.timings = `soundcut ${(t.soundcut - t.start).toFixed(0)} ms, d88list ${(t.d88list - t.soundcut).toFixed(0)} ms, map ${(t.map - t.d88list).toFixed(0)} ms`;
+    document.body.dataset.timings = `soundcut ${(t.soundcut - t.start).toFixed(0)} ms, d88list ${(t.d88list - t.soundcut).toFixed(0)} ms, map ${(t.map - t.d88list).toFixed(0)} ms, fresh instances ${t.instances.toFixed(1)} ms`;
     document.body.dataset.mapBytes = result.mapBytes;
     showResult(result, lastName, lastTime);
     document.body.dataset.state = ['empty', 'not-d88'].includes(verdictOf(result)) ? 'error' : 'done';

@@ -2,15 +2,9 @@
 // code page.
 #include "console.h"
 #include "console_writer.h"
+#include "standard_console.h"
 
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
-namespace {
-
-// The console a standard stream writes to; nullptr when it goes elsewhere
-// (a file, a pipe), where the bytes go out as they are.
-HANDLE ConsoleFor(DWORD which) {
+HANDLE StandardConsole(DWORD which) {
   const HANDLE handle = GetStdHandle(which);
   DWORD mode = 0;
   const bool isConsole = handle != INVALID_HANDLE_VALUE && handle != nullptr &&
@@ -18,10 +12,13 @@ HANDLE ConsoleFor(DWORD which) {
   return isConsole ? handle : nullptr;
 }
 
-// Each stream's kind is found out once, on its first text.
+namespace {
+
+// Each stream's kind is found out once, on its first text; where it is no
+// console, the bytes go out as they are.
 HANDLE ConsoleOf(const FILE* stream) {
-  static const HANDLE output = ConsoleFor(STD_OUTPUT_HANDLE);
-  static const HANDLE error = ConsoleFor(STD_ERROR_HANDLE);
+  static const HANDLE output = StandardConsole(STD_OUTPUT_HANDLE);
+  static const HANDLE error = StandardConsole(STD_ERROR_HANDLE);
   return stream == stdout ? output : error;
 }
 

@@ -1,18 +1,7 @@
 // A Windows console program's facts about its console.
 #include "launch.h"
 
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
-namespace {
-
-bool IsConsole(DWORD which) {
-  const HANDLE handle = GetStdHandle(which);
-  DWORD mode = 0;
-  return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode) != 0;
-}
-
-}  // namespace
+#include "standard_console.h"
 
 ConsoleFacts ThisProcessConsoleFacts() {
   // A shell that started the program shares its console, so the list
@@ -20,8 +9,8 @@ ConsoleFacts ThisProcessConsoleFacts() {
   DWORD processes[2];
   ConsoleFacts facts{};
   facts.processesOnConsole = static_cast<int32_t>(GetConsoleProcessList(processes, 2));
-  facts.inputIsConsole = IsConsole(STD_INPUT_HANDLE);
-  facts.outputIsConsole = IsConsole(STD_OUTPUT_HANDLE);
-  facts.errorIsConsole = IsConsole(STD_ERROR_HANDLE);
+  facts.inputIsConsole = StandardConsole(STD_INPUT_HANDLE) != nullptr;
+  facts.outputIsConsole = StandardConsole(STD_OUTPUT_HANDLE) != nullptr;
+  facts.errorIsConsole = StandardConsole(STD_ERROR_HANDLE) != nullptr;
   return facts;
 }
