@@ -1,54 +1,116 @@
 // The map of one disk: its tracks as rows, their records in recorded
-// order, the boot sector and the four regions marked, and every sector a
-// region needs but the disk lacks as a gap.
+// order, the boot sector and the four regions marked (by colour and by a
+// mark of their own), and every sector a region needs but the disk lacks
+// as a gap. The map is a grid: one tab stop, arrow keys inside it, and the
+// focused cell's details shown as hovering shows them. Each region's
+// sectors are also listed as text.
 'use strict';
 
 const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 const idText = (c, h, r, n) => [c, h, r, n].map(hex2).join('/');
+// Each region's mark, and the boot sector's, shown in its cells and the
+// legend: the colours alone would not tell every reader the regions apart.
+const RegionMarks = ['1', '2', '3', '4'];
+const BootMark = 'B';
+const BootIndex = 4;
 
 function legend() {
-  const swatch = (className, label) => element('span', {}, [element('span', { className: `cell ${className}` }), label]);
+  const swatch = (className, mark, label) =>
+    element('span', {}, [element('span', { className: `cell ${className}`, textContent: mark, ariaHidden: 'true' }), label]);
   return element('p', { className: 'legend' }, [
-    ...OutputFiles.map((file, index) => swatch(`r${index}`, file)),
-    swatch('boot', text().legendBoot),
-    swatch('gap r0', `! ${text().legendGap}`),
+    ...OutputFiles.map((file, index) => swatch(`r${index}`, RegionMarks[index], file)),
+    swatch('boot', BootMark, text().legendBoot),
+    swatch('gap r0', '!', text().legendGap),
   ]);
 }
 
-function diskMap(disk) {
-  const gapsByTrack = new Map();
+// One line per region: its sectors in the order read, each with its state.
+function regionSectorLines(disk) {
+  return element('ul', { className: 'region-sectors' }, (disk.regions || []).map((region, index) =>
+    element('li', { textContent: text().regionSectors(region.file, RegionMarks[index],
+      region.sectors.map(([, c, h, r, , state]) => `C${c} H${h} R${r} (${text().sectorStates[state]})`).join(', ')) })));
+}
+
+function gapsByTrackOf(disk) {
+  const gaps = new Map();
   (disk.regions || []).forEach((region, index) => {
     for (const [track, c, h, r, n, state] of region.sectors) {
       if (state === 'ok') continue;
-      if (!gapsByTrack.has(track)) gapsByTrack.set(track, []);
-      gapsByTrack.get(track).push({ track, file: region.file, index, state, id: idText(c, h, r, n) });
+      if (!gaps.has(track)) gaps.set(track, []);
+      gaps.get(track).push({ track, file: region.file, index, state, id: idText(c, h, r, n) });
     }
   });
-  const rows = [];
-  const tracks = new Map(disk.tracks.map((track) => [track.t, track]));
-  const trackNumbers = [...new Set([...tracks.keys(), ...gapsByTrack.keys()])].sort((a, b) => a - b);
-  for (const number of trackNumbers) {
-    const track = tracks.get(number) || { t: number, count: 0, cells: [] };
-    const row = element('div', { className: 'row' }, [element('b', { textContent: `${text().track} ${number}` })]);
-    row.dataset.track = number;
-    let shownUpTo = 0;
-    for (const [position, c, h, r, n, size, mark] of track.cells) {
-      if (position > shownUpTo) row.append(element('span', { className: 'cell more', textContent: text().more(position - shownUpTo) }));
-      const className = mark === 4 ? 'cell boot' : mark >= 0 ? `cell r${mark}` : 'cell';
-      const cell = element('span', { className, title: text().cellInfo({ track: number, position, id: idText(c, h, r, n), size }) });
-      row.append(cell);
-      shownUpTo = position + 1;
-    }
-    if (track.count > shownUpTo) row.append(element('span', { className: 'cell more', textContent: text().more(track.count - shownUpTo) }));
-    for (const gap of gapsByTrack.get(number) || []) {
-      row.append(element('span', { className: `cell gap r${gap.index}`, textContent: '!', title: text().gapInfo(gap) }));
-    }
-    rows.push(row);
+  return gaps;
+}
+
+// A cell of the grid: `info` shows on hover and focus, and a screen reader
+// says it, after the cell's own text where that is not already in it.
+const gridCell = (className, textContent, info, spoken = info) =>
+  element('span', { className, textContent, title: info, role: 'gridcell', tabIndex: -1, ariaLabel: spoken });
+
+function mapRow(number, track, gaps) {
+  const row = element('div', { className: 'row', role: 'row' },
+    [element('b', { textContent: `${text().track} ${number}`, role: 'rowheader' })]);
+  row.dataset.track = number;
+  const more = (count) => gridCell('cell more', text().more(count), text().moreInfo(count));
+  let shownUpTo = 0;
+  for (const [position, c, h, r, n, size, mark] of track.cells) {
+    if (position > shownUpTo) row.append(more(position - shownUpTo));
+    const shownMark = mark === BootIndex ? BootMark : mark >= 0 ? RegionMarks[mark] : '';
+    // The name a screen reader gives begins with the mark the cell shows.
+    const region = mark === BootIndex ? `${BootMark} ${text().legendBoot}` : mark >= 0 ? `${shownMark} ${OutputFiles[mark]}` : '';
+    const info = text().cellInfo({ track: number, position, id: idText(c, h, r, n), size, region });
+    const className = mark === BootIndex ? 'cell boot' : mark >= 0 ? `cell r${mark}` : 'cell';
+    row.append(gridCell(className, shownMark, info));
+    shownUpTo = position + 1;
   }
-  const map = element('div', { className: 'map' }, rows);
-  // Tapping shows what hovering shows.
-  map.addEventListener('click', (event) => {
-    if (event.target.title) $('cellinfo').textContent = event.target.title;
+  if (track.count > shownUpTo) row.append(more(track.count - shownUpTo));
+  for (const gap of gaps) {
+    const shown = `!${RegionMarks[gap.index]}`;
+    row.append(gridCell(`cell gap r${gap.index}`, shown, text().gapInfo(gap), `${shown} ${text().gapInfo(gap)}`));
+  }
+  return row;
+}
+
+// Arrow keys move the focus cell by cell along a row and to the row above
+// or below; Home and End go to a row's ends.
+function moveFocus(map, cell, key) {
+  const row = cell.parentElement;
+  const cells = (of) => [...of.querySelectorAll('[role="gridcell"]')];
+  const here = cells(row).indexOf(cell);
+  let target = null;
+  if (key === 'ArrowRight') target = cells(row)[here + 1];
+  if (key === 'ArrowLeft') target = cells(row)[here - 1];
+  if (key === 'Home') target = cells(row)[0];
+  if (key === 'End') target = cells(row).at(-1);
+  if (key === 'ArrowDown' || key === 'ArrowUp') {
+    const next = key === 'ArrowDown' ? row.nextElementSibling : row.previousElementSibling;
+    if (next) target = cells(next)[Math.min(here, cells(next).length - 1)];
+  }
+  if (!target) return false;
+  cell.tabIndex = -1;
+  target.tabIndex = 0;
+  target.focus();
+  return true;
+}
+
+function diskMap(disk) {
+  const gaps = gapsByTrackOf(disk);
+  const tracks = new Map(disk.tracks.map((track) => [track.t, track]));
+  const numbers = [...new Set([...tracks.keys(), ...gaps.keys()])].sort((a, b) => a - b);
+  const rows = numbers.map((number) => mapRow(number, tracks.get(number) || { count: 0, cells: [] }, gaps.get(number) || []));
+  const map = element('div', { className: 'map', role: 'grid', ariaLabel: text().mapLabel(disk.index) }, rows);
+  const info = element('p', { className: 'cellinfo', ariaLive: 'polite' });
+  const first = map.querySelector('[role="gridcell"]');
+  if (first) first.tabIndex = 0;
+  // What hovering shows, for a tap and for the keyboard's focus.
+  const show = (event) => {
+    if (event.target.getAttribute('role') === 'gridcell') info.textContent = event.target.title;
+  };
+  map.addEventListener('click', show);
+  map.addEventListener('focusin', show);
+  map.addEventListener('keydown', (event) => {
+    if (event.target.getAttribute('role') === 'gridcell' && moveFocus(map, event.target, event.key)) event.preventDefault();
   });
-  return map;
+  return element('div', {}, [map, info]);
 }

@@ -88,7 +88,7 @@ document.addEventListener('drop', (event) => {
 // turn (after any image being read), then downloaded.
 $('listing-download').addEventListener('click', (event) => {
   const link = event.currentTarget;
-  if (link.href) return;
+  if (link.dataset.ready) return;
   event.preventDefault();
   const file = lastFile;
   if (!file) return;
@@ -100,6 +100,7 @@ $('listing-download').addEventListener('click', (event) => {
       const url = URL.createObjectURL(blob);
       blobUrls.push(url);
       link.href = url;
+      link.dataset.ready = 'true';
       link.click();
     } catch (error) {
       $('status').textContent = `${text().failed(file.name)} ${error}`;

@@ -125,7 +125,9 @@ function showResult(result, name, milliseconds) {
   $('disks').replaceChildren(...result.map.disks.map((disk) => diskSection(disk, disk === shownOpen)));
 
   const listing = result.d88list;
-  $('listing-download').removeAttribute('href');
+  const link = $('listing-download');
+  link.href = '#';
+  delete link.dataset.ready;
   $('listing').textContent = shiftJis.decode(listing.head) + (listing.whole ? '' : `\n${text().listingCut}`);
   $('result').hidden = false;
   $('status').textContent = text().done(name, milliseconds);
@@ -146,7 +148,7 @@ function diskSection(disk, open) {
   section.addEventListener('toggle', () => {
     if (!section.open || drawn) return;
     drawn = true;
-    section.append(legend(), diskMap(disk));
+    section.append(legend(), regionSectorLines(disk), diskMap(disk));
   });
   section.open = open;
   return section;
