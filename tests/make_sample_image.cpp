@@ -4,6 +4,7 @@
 //   slowest     the image that takes the reader the longest;
 //   gap         the sample lacking OPMMUS's third sector;
 //   other       an ordinary disk that is not the game's;
+//   shuffled    the sample with every track's records in reverse order;
 //   several     three game disks of different contents with an ordinary
 //               disk among them;
 //   longtrack   a disk whose track 5 holds 30,000 records, so that its
@@ -11,6 +12,7 @@
 //   duplicates  64 game disks whose track 0 repeats the boot sector's ID
 //               65,000 times;
 //   random:N    image number N of a family of damaged and mixed images.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -85,6 +87,9 @@ bool ImageOfKind(const std::string& kind, Bytes& image) {
   } else if (kind == "gap") {
     disk.tracks[9].erase(disk.tracks[9].begin() + 2);  // C4 H1 R3
     image = Build(disk);
+  } else if (kind == "shuffled") {
+    for (auto& track : disk.tracks) std::reverse(track.second.begin(), track.second.end());
+    image = Build(disk);
   } else if (kind == "other") {
     image = Build(d88test::OrdinaryDisk("Other X1 System ", 2));
   } else if (kind == "several") {
@@ -112,7 +117,7 @@ int main(int argc, char** argv) {
   try {
     if (argc < 2 || argc > 3 || !ImageOfKind(kind, image)) {
       std::fprintf(stderr,
-                   "usage: %s OUTPUT [sample|slowest|gap|other|several|longtrack|duplicates|random:N]\n",
+                   "usage: %s OUTPUT [sample|slowest|gap|other|shuffled|several|longtrack|duplicates|random:N]\n",
                    argv[0]);
       return 1;
     }

@@ -6,10 +6,13 @@
 // with the longest the page's thread went without running a timer
 // meanwhile (how responsive the page stayed); (e) 20 images in a row: the
 // first and the last run, and the browser's memory after the first and
-// after all. Medians of 5 where it says so.
+// after all; (f) (a) and (b) again in each engine that is installed
+// (Chromium, Firefox, WebKit; WebKit under xvfb-run). Medians of 5 where it
+// says so.
 import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
+import { Engines } from './tests/engines.mjs';
 import { choose, image, launchBrowser, pagePath, waitUntilReady } from './tests/harness.mjs';
 
 const page_ = process.env.SOUNDCUT_PAGE || pagePath;
@@ -81,3 +84,21 @@ console.log(`(c) slowest image:          ${slowest.ms.toFixed(0)} ms; longest wa
 console.log(`(d) 65,000 boot IDs x 64:   ${duplicates.ms.toFixed(0)} ms; longest wait ${duplicates.gap.toFixed(0)} ms; map ${mapBytes} bytes (${duplicates.parts})`);
 console.log(`(e) 20 images in a row:     first ${inARow[0].toFixed(0)} ms, last ${inARow[19].toFixed(0)} ms (${list(inARow)}); `
   + `memory ${afterFirst.toFixed(0)} MiB after the first, ${afterAll.toFixed(0)} MiB after all`);
+
+for (const engine of Engines.filter((candidate) => candidate.available())) {
+  const driven = await engine.start();
+  const readyTimes = [];
+  const sampleTimes = [];
+  for (let i = 0; i < 5; ++i) {
+    await driven.open(pathToFileURL(page_).href);
+    readyTimes.push(Number(await driven.evaluate(() => document.body.dataset.readyMs)));
+  }
+  for (let i = 0; i < 5; ++i) {
+    await driven.choose(sample);
+    sampleTimes.push(Number(await driven.evaluate(() => document.body.dataset.runMs)));
+  }
+  const where = await driven.evaluate(() => document.body.dataset.engine || 'page');
+  await driven.close();
+  console.log(`(f) ${engine.name.padEnd(8)} page ready median ${median(readyTimes).toFixed(1)} ms (${list(readyTimes)}); `
+    + `sample downloads median ${median(sampleTimes).toFixed(1)} ms (${list(sampleTimes)}); engine in a ${where}`);
+}

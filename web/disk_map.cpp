@@ -75,7 +75,8 @@ class DiskMap {
  private:
   void WriteDisk(int32_t disk);
   void FindNeeds();
-  const char* WhyNotWhole(int32_t track, const NeededSector& sector);
+  int32_t ListTrack(int32_t track);
+  const char* StateOf(const NeededSector& sector, int32_t wanted);
   void WriteRegions();
   void WriteTracks(bool recognised);
   int32_t CollectWanted(int32_t track, bool recognised);
@@ -89,15 +90,40 @@ class DiskMap {
   // thousands of records of a long track.
   bool wantedR[256] = {};
   int32_t plainCellsLeft = PlainCellBudget;
+  // The track of the selected disk whose records TrackRecords holds, -1
+  // when none, and their bytes.
+  int32_t listedTrack = -1;
+  int32_t listedBytes = 0;
 };
 
-// Why a needed sector that did not read whole is not there.
-const char* DiskMap::WhyNotWhole(int32_t track, const NeededSector& sector) {
-  const int32_t bytes = image.ListSectorRecords(track, TrackRecords, MaxTrackBytes);
+int32_t DiskMap::ListTrack(int32_t track) {
+  if (track != listedTrack) {
+    listedBytes = image.ListSectorRecords(track, TrackRecords, MaxTrackBytes);
+    listedTrack = track;
+  }
+  return listedBytes;
+}
+
+// Whether a needed sector is there whole, as a read of `wanted` bytes
+// would find it: the first record with its ID on the track, from the
+// track's listing (one walk for all the sectors of a track, where a read
+// each would walk it again and again). A walk ends where a record's data
+// cannot be skipped, so only the last record listed may lack part of its
+// data: that one is read to know.
+const char* DiskMap::StateOf(const NeededSector& sector, int32_t wanted) {
+  const int32_t bytes = ListTrack(sector.track);
   bool otherSize = false;
   for (int32_t at = 0; at < bytes; at += RecordSize) {
-    if (SameId(TrackRecords + at, sector.c, sector.h, sector.r, sector.n)) return "short";
-    otherSize = otherSize || SameId(TrackRecords + at, sector.c, sector.h, sector.r, -1);
+    const unsigned char* record = TrackRecords + at;
+    if (SameId(record, sector.c, sector.h, sector.r, sector.n)) {
+      if (DataSizeAt(record) < wanted) return "short";
+      if (at + RecordSize < bytes) return "ok";
+      unsigned char data[1024];
+      return image.ReadSector(sector.track, sector.c, sector.h, sector.r, sector.n, data, wanted) < wanted
+                 ? "short"
+                 : "ok";
+    }
+    otherSize = otherSize || SameId(record, sector.c, sector.h, sector.r, -1);
   }
   return otherSize ? "size" : "missing";
 }
@@ -105,7 +131,6 @@ const char* DiskMap::WhyNotWhole(int32_t track, const NeededSector& sector) {
 // The sectors each region reads, stepped as soundcut's run reads them, and
 // whether each is there whole.
 void DiskMap::FindNeeds() {
-  unsigned char sector[1024];
   for (int32_t index = 0; index < RegionCount; ++index) {
     const Region& region = RegionTable[index];
     RegionNeeds& need = needs[index];
@@ -119,10 +144,7 @@ void DiskMap::FindNeeds() {
          covered += size) {
       NeededSector& sectorNeeded = need.sectors[need.count++];
       sectorNeeded = {track, c, h, r, region.n, "ok"};
-      const int32_t bytesWanted = size < 1024 ? size : 1024;
-      if (image.ReadSector(track, c, h, r, region.n, sector, bytesWanted) < bytesWanted) {
-        sectorNeeded.state = WhyNotWhole(track, sectorNeeded);
-      }
+      sectorNeeded.state = StateOf(sectorNeeded, size < 1024 ? size : 1024);
       image.StepRun(track, c, h, r);
     }
   }
@@ -161,7 +183,7 @@ void DiskMap::WriteTracks(bool recognised) {
   std::fputs("\"tracks\":[", out);
   bool firstTrack = true;
   for (int32_t track = 0; track < TrackCount; ++track) {
-    const int32_t bytes = image.ListSectorRecords(track, TrackRecords, MaxTrackBytes);
+    const int32_t bytes = ListTrack(track);
     if (bytes == 0) continue;
     const int32_t wantedCount = CollectWanted(track, recognised);
     std::fprintf(out, "%s{\"t\":%" PRId32 ",\"count\":%" PRId32 ",\"cells\":[", firstTrack ? "" : ",",
@@ -205,6 +227,7 @@ void DiskMap::WriteRegions() {
 // its regions need, and its tracks.
 void DiskMap::WriteDisk(int32_t disk) {
   image.SelectDisk(disk);
+  listedTrack = -1;  // another disk's tracks
   // The game's disks have five sectors per track, numbered 1-5.
   image.SetSectorRange(1, 5);
   const char* name = image.DiskName();

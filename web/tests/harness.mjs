@@ -6,6 +6,7 @@ import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
+import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '..', '..');
@@ -71,4 +72,34 @@ export async function choose(page, path) {
 
 export async function waitUntilReady(page) {
   await page.waitForFunction(() => document.body.dataset.state === 'ready');
+}
+
+// What the page holds of its last run, as plain data: the bytes behind each
+// download, soundcut's exit code and messages, the listing's beginning, the
+// verdict and the offered downloads. `evaluate` runs a function in the page
+// (any engine's driver).
+export const readLastRun = (evaluate) => evaluate(() => ({
+  files: Object.fromEntries(Object.entries(lastResult.files).map(([name, bytes]) => [name, Array.from(bytes)])),
+  code: lastResult.soundcut.code,
+  messages: document.getElementById('messages').textContent,
+  head: Array.from(lastResult.d88list.head),
+  verdict: document.getElementById('summary').dataset.verdict,
+  links: [...document.querySelectorAll('#downloads a')].map((link) => link.download),
+  regions: [...document.querySelectorAll('#regions li')].map((item) => item.textContent),
+  mapBytes: Number(document.body.dataset.mapBytes),
+  mapMs: lastResult.timings.map - lastResult.timings.d88list,
+}));
+
+// The page gave, for an image, exactly what the native programs give for
+// that image alone: the files, the messages, the listing's beginning.
+export function assertSameAsNative(shown, imagePath, what) {
+  const native = nativeRun(imagePath);
+  const said = nativeMessages(imagePath);
+  assert.deepEqual(Object.keys(shown.files).sort(), Object.keys(native.files).sort(), what);
+  for (const [name, bytes] of Object.entries(shown.files)) {
+    assert.deepEqual(Buffer.from(bytes), native.files[name], `${what} ${name}`);
+  }
+  assert.equal(shown.code, said.code, what);
+  assert.equal(shown.messages, said.text, what);
+  assert.deepEqual(Buffer.from(shown.head), native.listing.subarray(0, 256 * 1024), what);
 }

@@ -8,8 +8,8 @@ import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 import { unzipSync } from 'fflate';
-import { choose, image, launchBrowser, nativeMessages, nativeRun, outputFiles, pagePath, scratch, serveSite,
-  waitUntilReady } from './harness.mjs';
+import { assertSameAsNative, choose, image, launchBrowser, nativeRun, outputFiles, pagePath, readLastRun, scratch,
+  serveSite, waitUntilReady } from './harness.mjs';
 
 const sample = image('sample');
 const gap = image('gap');
@@ -132,30 +132,7 @@ test('a Japanese browser without workers gets Japanese text and the same files',
   }
 });
 
-// What the page holds of its last run, as plain data: the bytes behind each
-// download, soundcut's exit code and messages, the listing's beginning.
-const lastRun = (page) => page.evaluate(() => ({
-  files: Object.fromEntries(Object.entries(lastResult.files).map(([name, bytes]) => [name, Array.from(bytes)])),
-  code: lastResult.soundcut.code,
-  messages: document.getElementById('messages').textContent,
-  head: Array.from(lastResult.d88list.head),
-  verdict: document.getElementById('summary').dataset.verdict,
-  regions: [...document.querySelectorAll('#regions li')].map((item) => item.textContent),
-  mapBytes: Number(document.body.dataset.mapBytes),
-  mapMs: lastResult.timings.map - lastResult.timings.d88list,
-}));
-
-// The page gives, for each image, exactly what the native programs give
-// for that image alone: the files, the messages, the listing's beginning.
-function assertSameAsNative(shown, imagePath, what) {
-  const native = nativeRun(imagePath);
-  const said = nativeMessages(imagePath);
-  assert.deepEqual(Object.keys(shown.files).sort(), Object.keys(native.files).sort(), what);
-  for (const [name, bytes] of Object.entries(shown.files)) assert.deepEqual(Buffer.from(bytes), native.files[name], `${what} ${name}`);
-  assert.equal(shown.code, said.code, what);
-  assert.equal(shown.messages, said.text, what);
-  assert.deepEqual(Buffer.from(shown.head), native.listing.subarray(0, 256 * 1024), what);
-}
+const lastRun = (page) => readLastRun((fn) => page.evaluate(fn));
 
 describe('one page, image after image', () => {
   let browser;
