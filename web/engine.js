@@ -17,12 +17,16 @@ function makeEngine(createModule, wasmBinary) {
   // before each error line), through two devices (a file that grew by each
   // write would be copied again and again). Past `outLimit` bytes a write
   // to standard output fails, as a full disk would make it.
-  const instance = (outLimit) => compiled.then((wasmModule) => createModule({
-    print() {}, printErr() {},
-    instantiateWasm(imports, receive) {
-      WebAssembly.instantiate(wasmModule, imports).then((made) => receive(made, wasmModule));
-      return {};
-    },
+  // A failed instantiation rejects it (the module itself would wait for
+  // ever).
+  const instance = (outLimit) => compiled.then((wasmModule) => new Promise((resolve, reject) => {
+    createModule({
+      print() {}, printErr() {},
+      instantiateWasm(imports, receive) {
+        WebAssembly.instantiate(wasmModule, imports).then((made) => receive(made, wasmModule), reject);
+        return {};
+      },
+    }).then(resolve, reject);
   })).then((Module) => {
     const FS = Module.FS;
     const captured = { chunks: [], outSize: 0 };

@@ -219,6 +219,30 @@ describe('one page, image after image', () => {
   });
 });
 
+// An error inside the engine is shown in the status line, and the page
+// goes on with the next image.
+test('an engine that fails on one image still reads the next', async () => {
+  const browser = await launchBrowser();
+  try {
+    const page = await browser.newPage({ locale: 'en-US' });
+    await page.addInitScript(() => {
+      window.Worker = undefined;
+      const real = WebAssembly.instantiate;
+      let refusals = 1;
+      WebAssembly.instantiate = (...args) => (refusals-- > 0 ? Promise.reject(new Error('no instance today')) : real(...args));
+    });
+    await page.goto(pathToFileURL(pagePath).href);
+    await waitUntilReady(page);
+    await choose(page, sample);
+    assert.equal((await state(page)).state, 'error');
+    assert.match(await page.textContent('#status'), /sample\.d88: could not be read\. Error: no instance today/);
+    await choose(page, sample);
+    assert.deepEqual([(await state(page)).state, (await state(page)).verdict], ['done', 'cut']);
+  } finally {
+    await browser.close();
+  }
+});
+
 test('the page is one file of at most 250 KB', () => {
   assert.ok(readFileSync(pagePath).length <= 250 * 1024);
 });
