@@ -75,6 +75,7 @@ class DiskMap {
  private:
   void WriteDisk(int32_t disk);
   void FindNeeds();
+  void JudgeNeedsOn(int32_t track);
   int32_t ListTrack(int32_t track);
   const char* StateOf(const NeededSector& sector, int32_t wanted);
   void WriteRegions();
@@ -128,8 +129,8 @@ const char* DiskMap::StateOf(const NeededSector& sector, int32_t wanted) {
   return otherSize ? "size" : "missing";
 }
 
-// The sectors each region reads, stepped as soundcut's run reads them, and
-// whether each is there whole.
+// The sectors each region reads, stepped as soundcut's run reads them;
+// each is missing until the listing of its track (JudgeNeedsOn) finds it.
 void DiskMap::FindNeeds() {
   for (int32_t index = 0; index < RegionCount; ++index) {
     const Region& region = RegionTable[index];
@@ -142,10 +143,20 @@ void DiskMap::FindNeeds() {
     int32_t r = region.r;
     for (int32_t covered = 0; covered < region.offset + region.length && need.count < MaxNeeded;
          covered += size) {
-      NeededSector& sectorNeeded = need.sectors[need.count++];
-      sectorNeeded = {track, c, h, r, region.n, "ok"};
-      sectorNeeded.state = StateOf(sectorNeeded, size < 1024 ? size : 1024);
+      need.sectors[need.count++] = {track, c, h, r, region.n, "missing"};
       image.StepRun(track, c, h, r);
+    }
+  }
+}
+
+// Whether each needed sector on `track`, the track just listed, is there
+// whole; with the tracks mapped in order, every track is walked once.
+void DiskMap::JudgeNeedsOn(int32_t track) {
+  for (RegionNeeds& need : needs) {
+    for (int32_t i = 0; i < need.count; ++i) {
+      NeededSector& sector = need.sectors[i];
+      const int32_t size = 128 << sector.n;
+      if (sector.track == track) sector.state = StateOf(sector, size < 1024 ? size : 1024);
     }
   }
 }
@@ -185,6 +196,7 @@ void DiskMap::WriteTracks(bool recognised) {
   for (int32_t track = 0; track < TrackCount; ++track) {
     const int32_t bytes = ListTrack(track);
     if (bytes == 0) continue;
+    if (recognised) JudgeNeedsOn(track);
     const int32_t wantedCount = CollectWanted(track, recognised);
     std::fprintf(out, "%s{\"t\":%" PRId32 ",\"count\":%" PRId32 ",\"cells\":[", firstTrack ? "" : ",",
                  track, bytes / RecordSize);
@@ -223,8 +235,8 @@ void DiskMap::WriteRegions() {
 }
 
 // A disk: its name and boot name quoted as d88list shows them (as hex of
-// the Shift-JIS bytes), media, size, whether it is the game's disk A, what
-// its regions need, and its tracks.
+// the Shift-JIS bytes), media, size, whether it is the game's disk A, its
+// tracks, and what its regions need.
 void DiskMap::WriteDisk(int32_t disk) {
   image.SelectDisk(disk);
   listedTrack = -1;  // another disk's tracks
@@ -242,12 +254,12 @@ void DiskMap::WriteDisk(int32_t disk) {
                bootBytes);
   if (HoldsBootName(bootBytes)) WriteQuoted(out, boot + BootNameOffset, BootNameLength, QuotedText::Ascii);
   std::fputs("\",", out);
-  if (recognised) {
-    FindNeeds();
-    WriteRegions();
-    std::fputs(",", out);
-  }
+  if (recognised) FindNeeds();
   WriteTracks(recognised);
+  if (recognised) {
+    std::fputs(",", out);
+    WriteRegions();
+  }
   std::fputs("}", out);
 }
 
