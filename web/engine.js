@@ -90,10 +90,10 @@ function makeEngine(createModule, wasmBinary) {
         const file = cut.program.take(`/${name}`);
         if (file) files[name] = file;
       }
-      // Its lines in order, each with its stream, for the page to tell which
-      // disk each message belongs to.
-      const lines = cut.chunks.map((chunk) => ({ stream: chunk.stream, bytes: chunk.bytes }));
-      const soundcut = { code: cut.code, out: bytesOf(cut.chunks, 'out'), err: bytesOf(cut.chunks, 'err'), lines };
+      // Both streams also as one, in the order written, as a console shows
+      // them: the page tells from it which disk each message belongs to.
+      const merged = joined(cut.chunks.map((chunk) => chunk.bytes));
+      const soundcut = { code: cut.code, out: bytesOf(cut.chunks, 'out'), err: bytesOf(cut.chunks, 'err'), merged };
       timings.soundcut = performance.now();
       // Its beginning only: a listing may run to hundreds of MB, which are
       // made when asked for (listing() below).

@@ -31,23 +31,15 @@ const Said = {
   readFailed: 'ファイルを読み込めません.',
 };
 
-// The lines soundcut wrote, in order, each with its stream.
-function linesOf(soundcut) {
-  const lines = [];
-  for (const chunk of soundcut.lines) {
-    for (const line of shiftJis.decode(chunk.bytes).split('\n')) {
-      if (line !== '') lines.push({ stream: chunk.stream, line });
-    }
-  }
-  return lines;
-}
+// The lines soundcut wrote to either stream, in order.
+const linesOf = (soundcut) => shiftJis.decode(soundcut.merged).split('\n').filter((line) => line !== '');
 
 // What soundcut did with each recognised disk, in order: per file, whether
 // its region was cut (its cutting line and no error for it).
 function cutsOf(soundcut) {
   const disks = [];
   let readFailed = false;
-  for (const { line } of linesOf(soundcut)) {
+  for (const line of linesOf(soundcut)) {
     if (line === Said.recognised) disks.push({});
     if (line === Said.readFailed) readFailed = true;
     const disk = disks[disks.length - 1];
@@ -60,9 +52,9 @@ function cutsOf(soundcut) {
   return { disks, readFailed };
 }
 
-function verdictOf(result) {
+function verdictOf(result, cuts = cutsOf(result.soundcut)) {
   if (result.size === 0) return 'empty';
-  if (cutsOf(result.soundcut).disks.length === 0) {
+  if (cuts.disks.length === 0) {
     // No disk could be read at all: nothing in the file is a D88 disk.
     return result.map.disks.some((disk) => disk.tracks.length > 0) ? 'not-found' : 'not-d88';
   }
@@ -79,9 +71,8 @@ function whyNotCut(disk, file) {
 
 // For each file: the disk its bytes came from (the last that gave it, as
 // on a console), and every later recognised disk that could not.
-function regionLines(result) {
+function regionLines(result, { disks }) {
   const games = result.map.disks.filter((disk) => disk.game);
-  const { disks } = cutsOf(result.soundcut);
   return OutputFiles.map((file) => {
     let from = -1;
     disks.forEach((cut, k) => { if (cut[file]) from = k; });
@@ -96,7 +87,8 @@ function regionLines(result) {
 }
 
 function showResult(result, name, milliseconds) {
-  const verdict = verdictOf(result);
+  const cuts = cutsOf(result.soundcut);
+  const verdict = verdictOf(result, cuts);
   const games = result.map.disks.filter((disk) => disk.game);
   const summary = $('summary');
   summary.dataset.verdict = verdict;
@@ -104,8 +96,8 @@ function showResult(result, name, milliseconds) {
     empty: text().empty, 'not-d88': text().notD88, 'not-found': text().notFound,
     cut: text().cut(games.length), partial: text().partial(games.length),
   }[verdict];
-  const lines = verdict === 'cut' || verdict === 'partial' ? regionLines(result) : [];
-  if (cutsOf(result.soundcut).readFailed) lines.push(text().readFailed);
+  const lines = verdict === 'cut' || verdict === 'partial' ? regionLines(result, cuts) : [];
+  if (cuts.readFailed) lines.push(text().readFailed);
   $('regions').replaceChildren(...lines.map((line) => element('li', { textContent: line })));
 
   while (blobUrls.length) URL.revokeObjectURL(blobUrls.pop());
@@ -116,7 +108,7 @@ function showResult(result, name, milliseconds) {
   }
   $('downloads').replaceChildren(...links);
 
-  const messages = linesOf(result.soundcut).map(({ line }) => `${line}\n`).join('');
+  const messages = linesOf(result.soundcut).map((line) => `${line}\n`).join('');
   $('messages').textContent = messages;
   $('messages-box').open = messages !== '';
 

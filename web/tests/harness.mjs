@@ -25,22 +25,15 @@ export function image(kind) {
   return path;
 }
 
-// What the native programs make of an image: soundcut's files, d88list's
-// standard output.
+// What the native programs make of an image: soundcut's files, exit code
+// and messages (both streams as they came, its output flushed before each
+// error line, as text), d88list's standard output.
 export function nativeRun(imagePath) {
   const folder = mkdtempSync(join(scratch, 'native-'));
-  spawnSync(join(nativeBuild, 'bin', 'soundcut'), [imagePath], { cwd: folder });
+  const cut = spawnSync('sh', ['-c', '"$0" "$1" 2>&1', join(nativeBuild, 'bin', 'soundcut'), imagePath], { cwd: folder });
   const files = Object.fromEntries(readdirSync(folder).map((name) => [name, readFileSync(join(folder, name))]));
   const listing = spawnSync(join(nativeBuild, 'bin', 'd88list'), [imagePath], { maxBuffer: 1 << 30 }).stdout;
-  return { files, listing };
-}
-
-// soundcut's exit code and its messages, both streams as they came (its
-// output is flushed before each error line), as text.
-export function nativeMessages(imagePath) {
-  const folder = mkdtempSync(join(scratch, 'native-'));
-  const run = spawnSync('sh', ['-c', '"$0" "$1" 2>&1', join(nativeBuild, 'bin', 'soundcut'), imagePath], { cwd: folder });
-  return { code: run.status, text: new TextDecoder('shift_jis').decode(run.stdout) };
+  return { files, listing, code: cut.status, messages: new TextDecoder('shift_jis').decode(cut.stdout) };
 }
 
 // Serves the site folder on a free loopback port; `requests` lists every
@@ -94,12 +87,11 @@ export const readLastRun = (evaluate) => evaluate(() => ({
 // that image alone: the files, the messages, the listing's beginning.
 export function assertSameAsNative(shown, imagePath, what) {
   const native = nativeRun(imagePath);
-  const said = nativeMessages(imagePath);
   assert.deepEqual(Object.keys(shown.files).sort(), Object.keys(native.files).sort(), what);
   for (const [name, bytes] of Object.entries(shown.files)) {
     assert.deepEqual(Buffer.from(bytes), native.files[name], `${what} ${name}`);
   }
-  assert.equal(shown.code, said.code, what);
-  assert.equal(shown.messages, said.text, what);
+  assert.equal(shown.code, native.code, what);
+  assert.equal(shown.messages, native.messages, what);
   assert.deepEqual(Buffer.from(shown.head), native.listing.subarray(0, 256 * 1024), what);
 }
