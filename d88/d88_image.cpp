@@ -111,10 +111,12 @@ int32_t D88Image::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r,
     const int32_t wanted = record.dataSize < maxBytes ? record.dataSize : maxBytes;
     // A truncated image delivers fewer bytes than the record promises;
     // the count tells the caller how much of buffer is real.
+    // After a failed read the file gives no bytes at all, so a half-read
+    // sector counts as none.
     got = file.Read(buffer, wanted);
     return false;
   });
-  return file.Failed() ? 0 : got;
+  return got;
 }
 
 int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
