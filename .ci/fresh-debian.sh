@@ -32,8 +32,9 @@ fresh_base_system() {
   install_missing mmdebstrap
   mkdir -p "$fresh_cache"
   if [ -z "$(find "$fresh_base" -mtime -7 2>/dev/null)" ]; then
-    mmdebstrap --quiet --variant=apt "$fresh_release" "$fresh_base.new"
-    mv "$fresh_base.new" "$fresh_base"
+    # mmdebstrap tells the output's format by its name's ending.
+    mmdebstrap --quiet --variant=apt "$fresh_release" "$fresh_cache/new.tar"
+    mv "$fresh_cache/new.tar" "$fresh_base"
     echo "made $fresh_base"
   else
     echo "reusing $fresh_base from $(date -r "$fresh_base" +%F)"
