@@ -154,7 +154,7 @@ fresh_debian_package() {
     [ "$(grep -c "^$missing" "$system/root/debian-package.log")" = 1 ] ||
       { echo "ci:debian-package: '$missing' is not said once"; return 1; }
   done
-  log_has "$system" debian-package '^ *soundcut - '
+  log_has "$system" debian-package '^ *soundcut +- '
   if chroot "$system" dpkg-query -W -f='${Status}\n' soundcut 2>/dev/null | grep -q 'install ok installed'; then
     echo "ci:debian-package: soundcut is still installed"; return 1
   fi
