@@ -397,7 +397,8 @@ TEST_F(SoundcutRun, NewFilesGetTheUsualPermissions) {
 }
 
 // A file that already holds exactly the region stays as it is (the same
-// file, not a copy put in its place); any other is replaced.
+// file, not a copy put in its place), also one compared in several chunks
+// (OPMMUS, 10 KiB); any other is replaced.
 TEST_F(SoundcutRun, RerunLeavesFilesThatAlreadyHoldTheRegion) {
   Bytes oneByteOff = d88test::SampleRun(8, 4, 2);
   oneByteOff[2047] ^= 1;
@@ -406,14 +407,17 @@ TEST_F(SoundcutRun, RerunLeavesFilesThatAlreadyHoldTheRegion) {
   scratch.Put("PSGDRV", d88test::SampleRun(8, 2, 2));
   scratch.Put("OPMDRV", oneByteOff);
   scratch.Put("PSGMUS", oneByteMore);
+  scratch.Put("OPMMUS", d88test::SampleRun(9, 1, 10));
   const ino_t untouched = StatusOf(scratch.PathOf("PSGDRV")).st_ino;
   const ino_t offBefore = StatusOf(scratch.PathOf("OPMDRV")).st_ino;
   const ino_t moreBefore = StatusOf(scratch.PathOf("PSGMUS")).st_ino;
+  const ino_t longUntouched = StatusOf(scratch.PathOf("OPMMUS")).st_ino;
 
   const d88test::RunResult result = RunOn(Build(GameDiskA()));
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, Recognised + CutAll);
   EXPECT_EQ(StatusOf(scratch.PathOf("PSGDRV")).st_ino, untouched);
+  EXPECT_EQ(StatusOf(scratch.PathOf("OPMMUS")).st_ino, longUntouched);
   EXPECT_NE(StatusOf(scratch.PathOf("OPMDRV")).st_ino, offBefore);
   EXPECT_NE(StatusOf(scratch.PathOf("PSGMUS")).st_ino, moreBefore);
   EXPECT_EQ(scratch.Get("OPMDRV"), d88test::SampleRun(8, 4, 2));
