@@ -1,5 +1,8 @@
 #include "quoted_text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 bool IsPlainAscii(unsigned char byte) {
@@ -62,13 +65,11 @@ char* Escaped(unsigned char byte, char* out) {
 
 bool IsShiftJisCharacter(unsigned char lead, unsigned char trail) {
   if (!IsTrailByte(trail)) return false;
-  for (const CharacterRun& run : CharacterRuns) {
-    if (lead >= run.firstLead && lead <= run.lastLead && trail >= run.firstTrail &&
-        trail <= run.lastTrail) {
-      return true;
-    }
-  }
-  return false;
+  const auto holds = [&](const CharacterRun& run) {
+    return lead >= run.firstLead && lead <= run.lastLead && trail >= run.firstTrail &&
+           trail <= run.lastTrail;
+  };
+  return std::any_of(std::begin(CharacterRuns), std::end(CharacterRuns), holds);
 }
 
 void Quote(const unsigned char* bytes, int32_t length, QuotedText rule, char* out) {

@@ -163,7 +163,7 @@ TEST(D88List, NameRuleKnowsTheCharactersTheSystemConverts) {
       char utf8[8];
       char* out = utf8;
       size_t outLeft = sizeof utf8;
-      const bool converts = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1) &&
+      const bool converts = iconv(converter, &in, &inLeft, &out, &outLeft) != size_t(-1) &&
                             inLeft == 0 && (utf8[0] & 0x80) != 0;
       iconv(converter, nullptr, nullptr, nullptr, nullptr);
 #endif
