@@ -16,9 +16,12 @@ bool ImageFile::Adopt(FILE* stream) {
   return true;
 }
 
+// A failure belongs to the file it happened to: with the file closed there
+// is none.
 void ImageFile::Close() {
   if (file != nullptr) std::fclose(file);
   file = nullptr;
+  failed = false;
 }
 
 bool ImageFile::SeekTo(int64_t position) {

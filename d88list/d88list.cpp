@@ -78,12 +78,14 @@ bool PrintBootName() {
 
 bool PrintDisk(int32_t disk) {
   if (!Image.SelectDisk(disk)) return true;
-  // The name keeps its Shift-JIS text; only what a terminal would obey is
-  // escaped.
+  // The name keeps its Shift-JIS characters; what a terminal would obey,
+  // and what is no character, is escaped.
   const char* stored = Image.DiskName();
   char name[QuotedCapacity(DiskHeader::NameLength)];
+  const QuotedText rule =
+      OutputMayObeyC1Controls() ? QuotedText::ShiftJisWithoutC1 : QuotedText::ShiftJis;
   Quote(reinterpret_cast<const unsigned char*>(stored), static_cast<int32_t>(std::strlen(stored)),
-        QuotedText::ShiftJis, name);
+        rule, name);
   if (!PrintOut("disk %" PRId32 ": \"%s\" media 0x%02" PRIX32 " size %" PRId32 "\n", disk, name,
                 static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
     return false;

@@ -27,6 +27,11 @@ void PrintError(const char* format, ...) PRINTF_LIKE;
 // Flushes standard output. True when everything written to it arrived.
 bool FinishOutput();
 
+// Whether standard output is a terminal that may obey bytes 0x80 to 0x9F
+// as 8-bit controls (CSI, OSC, ...): one on which text is not converted as
+// above. Text taken from an image must escape those bytes there.
+bool OutputMayObeyC1Controls();
+
 // A reader that closes its end of a pipe early (head, a pager, grep -q)
 // ends a POSIX process at its next write; after this call such a write
 // just fails, like any other failed write, and the program goes on.

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "program_run.h"
 
 using d88test::AsConsoleText;
@@ -83,12 +87,17 @@ TEST_P(CommandLine, NonRegularImagesAreRefused) {
 }
 
 // On a terminal the texts are shown as text: UTF-8 where the locale uses it,
-// the Shift-JIS bytes otherwise. The terminal turns each LF into CR LF.
+// the Shift-JIS bytes otherwise. The terminal turns each LF into CR LF. A
+// byte of the program's name that is no Shift-JIS character shows as "?".
 TEST_P(CommandLine, TerminalShowsTheOpenFailureInItsEncoding) {
   EXPECT_EQ(scratch.RunOnTerminal(Path(), {"absent.d88"}, "C.UTF-8").out,
             "\u30D5\u30A1\u30A4\u30EB\u3092\u30AA\u30FC\u30D7\u30F3\u3067\u304D\u307E\u305B\u3093.\r\n");
   EXPECT_EQ(scratch.RunOnTerminal(Path(), {"absent.d88"}, "C").out,
             OpenFailed.substr(0, OpenFailed.size() - 1) + "\r\n");
+  const std::string oddName = scratch.PathOf("x\x85\x40\xFF");
+  ASSERT_EQ(symlink(Path().c_str(), oddName.c_str()), 0);
+  EXPECT_EQ(scratch.RunOnTerminal(oddName, {}, "C.UTF-8").out,
+            "Usage: " + scratch.PathOf("x") + "?@? [d88file]\r\n");
 }
 #endif
 

@@ -176,11 +176,13 @@ TEST_F(ImageTest, OpeningAgainForgetsTheSelectedDisk) {
 
 #ifdef __GLIBC__
 // An image on a medium whose reads fail (EIO, the stream's error flag set)
-// once they reach the byte at `failAt`, as a failing USB stick's do.
+// once they reach the byte at `failAt`, as a failing USB stick's do; and
+// whose seeks fail, leaving the position where it was, once `seeksFail`.
 struct FailingMedium {
   const Bytes* bytes;
   int64_t failAt;
   int64_t position = 0;
+  bool seeksFail = false;
 };
 
 ssize_t ReadMedium(void* cookie, char* out, size_t size) {
@@ -198,6 +200,10 @@ ssize_t ReadMedium(void* cookie, char* out, size_t size) {
 
 int SeekMedium(void* cookie, off64_t* offset, int whence) {
   FailingMedium& medium = *static_cast<FailingMedium*>(cookie);
+  if (medium.seeksFail) {
+    errno = EIO;
+    return -1;
+  }
   if (whence == SEEK_CUR) *offset += medium.position;
   if (whence == SEEK_END) *offset += static_cast<off64_t>(medium.bytes->size());
   medium.position = *offset;
@@ -210,7 +216,8 @@ FILE* Open(FailingMedium& medium) {
 
 // Where a read fails, the reader tells it from the end of the file and
 // finds nothing from then on: no disk count, selection or sector is made
-// of a half-read image. Opening again starts afresh.
+// of a half-read image. Closing or opening again starts afresh. A failed
+// seek reads nothing either.
 TEST_F(ImageTest, FailedReadIsNoEndOfFileAndEndsEveryRead) {
   const Bytes bytes = Concat({Build(d88test::GameDiskA("ONE")), Build(d88test::GameDiskA("TWO"))});
   const int64_t secondDisk = static_cast<int64_t>(bytes.size() / 2);
@@ -232,10 +239,18 @@ TEST_F(ImageTest, FailedReadIsNoEndOfFileAndEndsEveryRead) {
       EXPECT_FALSE(image.SelectDisk(1));
     }
   }
+  image.Open(nullptr);  // the last one failed
+  EXPECT_FALSE(image.ReadFailed());
   FailingMedium sound{&bytes, static_cast<int64_t>(bytes.size())};
   ASSERT_TRUE(image.OpenStream(Open(sound)));
   EXPECT_FALSE(image.ReadFailed());
   EXPECT_EQ(image.DiskCount(), 2);
+  // After a seek that failed, nothing is read from wherever the file was
+  // left (here, the start of track 0 after the disk's header).
+  ASSERT_TRUE(image.SelectDisk(0));
+  sound.seeksFail = true;
+  EXPECT_EQ(image.ListSectorIds(1, buffer, 64), 0);
+  EXPECT_EQ(image.ReadSector(0, 0, 0, 1, 1, buffer, 256), 0);
 }
 #endif
 

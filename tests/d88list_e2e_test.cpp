@@ -1,6 +1,13 @@
 // Runs the real d88list executable and compares its whole output.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -8,6 +15,7 @@
 
 #include "d88_builder.h"
 #include "program_run.h"
+#include "quoted_text.h"
 
 using d88test::AsConsoleText;
 using d88test::Build;
@@ -74,41 +82,105 @@ TEST(D88List, BootLineShowsWhatRecognitionReads) {
 
 // A disk name keeps its Shift-JIS characters whole, whatever their trail
 // byte (ソ is 83 5C); every byte that is no character, or that a terminal
-// would obey, is written \xHH.
+// would obey, is written \xHH, and a pair that is no character as two: on
+// a terminal of unknown encoding (LANG=C), where 0x80 to 0x9F may be 8-bit
+// controls, every character holding such a byte too.
+struct NameCase {
+  std::string name, piped, onEightBitTerminal, onUtf8Terminal;
+};
+
+const std::vector<NameCase> NameCases = {
+    {"\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6", "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6",
+     "\\x83\\x5C\\x83\\x74\\x83\\x67\\x95\\x5C\\x8E\\xA6", "\u30BD\u30D5\u30C8\u8868\u793A"},
+    {"\x9B\x32\x4A", "\\x9B2J", "\\x9B2J", "\\x9B2J"},
+    // CSI H CSI J (home, clear), then a DCS and an OSC that would swallow
+    // what follows: each also a character.
+    {"\x9B\x48\x9B\x4A\x90\x40\x9D\x40", "\x9B\x48\x9B\x4A\x90\x40\x9D\x40",
+     "\\x9B\\x48\\x9B\\x4A\\x90\\x40\\x9D\\x40", "\u59E8\u598D\u62ED\u621E"},
+    {"\xA1\xDF\x80\xA0\xFD\xFE\xFF", "\xA1\xDF\\x80\\xA0\\xFD\\xFE\\xFF",
+     "\xA1\xDF\\x80\\xA0\\xFD\\xFE\\xFF", "\uFF61\uFF9F\\x80\\xA0\\xFD\\xFE\\xFF"},
+    {"\x81\x20\xE0\x7F\xFC\xFC\x9F", "\\x81 \\xE0\\x7F\\xFC\\xFC\\x9F",
+     "\\x81 \\xE0\\x7F\\xFC\\xFC\\x9F", "\\x81 \\xE0\\x7F\\xFC\\xFC\\x9F"},  // lead bytes alone
+    {"a\"\\\x1F~", "a\\x22\\x5C\\x1F~", "a\\x22\\x5C\\x1F~", "a\\x22\\x5C\\x1F~"},
+    // Pairs that are no character read apart from the bytes "?\x81".
+    {"\x85\x5C\x78\x38\x31\x3F\x81", "\\x85\\x5Cx81?\\x81", "\\x85\\x5Cx81?\\x81",
+     "\\x85\\x5Cx81?\\x81"},
+    // The edges of lead and trail bytes, and of the characters.
+    {"\x81\x3F\xA0\x40\x81\x40\x81\x7E", "\\x81?\\xA0@\x81\x40\x81\x7E",
+     "\\x81?\\xA0@\\x81\\x40\\x81\\x7E", "\\x81?\\xA0@\u3000\u00D7"},
+    {"\x9F\xFC\xE0\x7E\xFC\x4B\xFC\x4C\xEA\xA4\xEA\xA5\xE0\x80",
+     "\x9F\xFC\xE0\x7E\xFC\x4B\\xFC\\x4C\xEA\xA4\\xEA\\xA5\xE0\x80",
+     "\\x9F\\xFC\xE0\x7E\xFC\x4B\\xFC\\x4C\xEA\xA4\\xEA\\xA5\\xE0\\x80",
+     "\u6ECC\u70DD\u9ED1\\xFC\\x4C\u7199\\xEA\\xA5\u70D9"},
+};
+
+std::string NameListing(std::string NameCase::*shown, const std::string& lineEnd) {
+  std::string listing;
+  for (size_t i = 0; i < NameCases.size(); ++i) {
+    listing += "disk " + std::to_string(i) + ": \"" + NameCases[i].*shown +
+               "\" media 0x00 size 688" + lineEnd + "  boot: none" + lineEnd;
+  }
+  return listing;
+}
+
 TEST(D88List, DiskNamesListAsTheirCharacters) {
-  const std::vector<std::pair<std::string, std::string>> names = {
-      {"\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6", "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6"},
-      {"\x9B\x32\x4A", "\\x9B2J"},  // CSI on a terminal of 8-bit controls
-      {"\xB1\xDF\x80\xA0\xFD\xFE\xFF", "\xB1\xDF\\x80\\xA0\\xFD\\xFE\\xFF"},
-      {"\x81\x20\xE0\x7F\xFC\xFC\x9F", "\\x81 \\xE0\\x7F\xFC\xFC\\x9F"},  // lead bytes alone
-      {"a\"\\\x1F~", "a\\x22\\x5C\\x1F~"},
-      {"\x81\x3F\xA0\x40\x81\x40", "\\x81?\\xA0@\x81\x40"},  // the edges of lead and trail
-  };
   std::vector<Bytes> disks;
-  std::string expected;
-  for (size_t i = 0; i < names.size(); ++i) {
+  for (const NameCase& name : NameCases) {
     Disk disk;
-    disk.name = names[i].first;
+    disk.name = name.name;
     disks.push_back(Build(disk));
-    expected += "disk " + std::to_string(i) + ": \"" + names[i].second +
-                "\" media 0x00 size 688\n  boot: none\n";
   }
   d88test::ScratchDir scratch;
   scratch.Put("image.d88", Concat(disks));
-  EXPECT_EQ(scratch.Run(Program, {"image.d88"}).out, AsConsoleText(expected));
+  EXPECT_EQ(scratch.Run(Program, {"image.d88"}).out,
+            AsConsoleText(NameListing(&NameCase::piped, "\n")));
+#ifndef _WIN32
+  EXPECT_EQ(scratch.RunOnTerminal(Program, {"image.d88"}, "C").out,
+            NameListing(&NameCase::onEightBitTerminal, "\r\n"));
+  EXPECT_EQ(scratch.RunOnTerminal(Program, {"image.d88"}, "C.UTF-8").out,
+            NameListing(&NameCase::onUtf8Terminal, "\r\n"));
+#endif
+}
+
+// A pair is kept in a name exactly when the system's own converter makes a
+// character of it, so that a console or terminal never shows one as "?".
+TEST(D88List, NameRuleKnowsTheCharactersTheSystemConverts) {
+#ifndef _WIN32
+  const iconv_t converter = iconv_open("UTF-8", "CP932");
+  ASSERT_NE(converter, reinterpret_cast<iconv_t>(-1));
+#endif
+  int disagreements = 0;
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead == 0xA0) lead = 0xE0;  // single bytes between the two runs of lead bytes
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+#ifdef _WIN32
+      wchar_t wide[2];
+      const bool converts = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, pair, 2, wide, 2) == 1;
+#else
+      char* in = pair;
+      size_t inLeft = 2;
+      char utf8[8];
+      char* out = utf8;
+      size_t outLeft = sizeof utf8;
+      const bool converts = iconv(converter, &in, &inLeft, &out, &outLeft) != size_t(-1) &&
+                            inLeft == 0 && (utf8[0] & 0x80) != 0;
+      iconv(converter, nullptr, nullptr, nullptr, nullptr);
+#endif
+      const bool kept = IsShiftJisCharacter(static_cast<unsigned char>(lead),
+                                            static_cast<unsigned char>(trail));
+      if (kept != converts) {
+        ADD_FAILURE() << std::hex << lead << " " << trail << (kept ? " kept" : " escaped");
+        if (++disagreements == 10) return;
+      }
+    }
+  }
+#ifndef _WIN32
+  iconv_close(converter);
+#endif
 }
 
 #ifndef _WIN32
-// On a UTF-8 terminal a disk name is shown as text.
-TEST(D88List, TerminalShowsDiskNamesAsText) {
-  Disk disk;
-  disk.name = "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6";
-  d88test::ScratchDir scratch;
-  scratch.Put("image.d88", Build(disk));
-  EXPECT_EQ(scratch.RunOnTerminal(Program, {"image.d88"}, "C.UTF-8").out,
-            "disk 0: \"\u30BD\u30D5\u30C8\u8868\u793A\" media 0x00 size 688\r\n  boot: none\r\n");
-}
-
 TEST(D88List, ListingThatCannotBeWrittenEndsWithOne) {
   d88test::ScratchDir scratch;
   scratch.Put("image.d88", Build(d88test::GameDiskA()));

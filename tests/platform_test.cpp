@@ -3,6 +3,7 @@
 // files go then.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -116,6 +117,22 @@ TEST(CountsAsLink, OnlySymbolicLinksAndJunctions) {
   EXPECT_TRUE(CountsAsLink(Reparse | FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_MOUNT_POINT));
   EXPECT_FALSE(CountsAsLink(Reparse, 0x9000601Au));  // IO_REPARSE_TAG_CLOUD_6
   EXPECT_FALSE(CountsAsLink(FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_SYMLINK));
+}
+
+// A folder that refuses new files refuses them for good: creating one there
+// spends none of the run's patience, which is kept for names another
+// program holds. Wine shows Linux's /sys, where not even root may create a
+// file, as Z:\sys.
+TEST(CreateNewFile, FolderThatRefusesNewFilesCostsNoWaiting) {
+  if (GetFileAttributesW(L"Z:\\sys\\kernel") == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "needs wine's Z:\\sys, a folder nobody may write to";
+  }
+  StartRetryBudget();
+  NativeFile file = NoFile;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(CreateNewFile(L"Z:\\sys\\kernel\\soundcut-new", file), CreateResult::Failed);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 }
 #endif
 

@@ -9,5 +9,8 @@ bool IsForAPerson(FILE*) { return false; }
 
 bool WriteForAPerson(FILE*, const char*, int) { return false; }
 
+// The page decodes the bytes as Shift-JIS.
+bool OutputMayObeyC1Controls() { return false; }
+
 // There are no pipes to close.
 void KeepRunningWhenOutputCloses() {}

@@ -71,4 +71,9 @@ bool WriteForAPerson(FILE* stream, const char* text, int length) {
   return std::fwrite(utf8, 1, size, stream) == size;
 }
 
+// A terminal whose text is not converted (a locale other than UTF-8, or a
+// UTF-8 one whose converter could not be had) may obey 8-bit controls:
+// which encoding it reads is not known.
+bool OutputMayObeyC1Controls() { return isatty(fileno(stdout)) != 0 && !IsForAPerson(stdout); }
+
 void KeepRunningWhenOutputCloses() { std::signal(SIGPIPE, SIG_IGN); }

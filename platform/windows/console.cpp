@@ -48,5 +48,8 @@ bool WriteForAPerson(FILE* stream, const char* text, int length) {
   return true;
 }
 
+// A console is written Unicode, and anything else is a file or a pipe.
+bool OutputMayObeyC1Controls() { return false; }
+
 // Windows has no SIGPIPE: a write to a closed pipe already just fails.
 void KeepRunningWhenOutputCloses() {}

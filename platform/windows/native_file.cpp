@@ -123,6 +123,16 @@ bool MayBeHeldForAMoment(const wchar_t* path) {
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
 }
 
+// A new name refused although nothing stands at it is refused by its
+// folder (one the user may not write to): no wait changes that. Something
+// at the name (a file being deleted that another program still holds) may
+// be gone in a moment.
+bool NewNameMayBeFreedInAMoment(const wchar_t* path) {
+  if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return MayBeHeldForAMoment(path);
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // A path as the wide file APIs take it at any length (see
@@ -194,11 +204,13 @@ NativeFile OpenRegularFileNoFollow(const PathChar* path, int64_t& size) {
 CreateResult CreateNewFile(const PathChar* path, NativeFile& file) {
   const WidePath wide(path);
   HANDLE handle = INVALID_HANDLE_VALUE;
-  WhileHeldRetry([&] {
-    handle = CreateFileW(wide.Text(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-    return handle != INVALID_HANDLE_VALUE;
-  });
+  WhileHeldRetry(
+      [&] {
+        handle = CreateFileW(wide.Text(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+      },
+      [&] { return NewNameMayBeFreedInAMoment(wide.Text()); });
   file = AsNative(handle);
   if (file != NoFile) return CreateResult::Created;
   const DWORD error = GetLastError();

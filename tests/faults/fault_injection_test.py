@@ -23,34 +23,70 @@ Whatever fails, every run must hold to this:
 - every output file holds its old bytes or one disk's exact cut, and no
   temporary file is left behind (unless unlink itself failed).
 
+And each fault must have been hit: for every fault point at least one run
+shows it (see FIU_POINTS), so that a fiu-run that injects nothing fails.
+Each fiu-run run's randomness is seeded from one seed, printed first:
+SOUNDCUT_FAULT_SEED=N replays a run of the test.
+
 Exits 77 (skipped) when fiu-run is missing, unless
 SOUNDCUT_REQUIRE_FAULT_TOOLS is set, as CI sets it.
 """
 import os
+import random
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
+import zlib
 
 OUTPUTS = ["PSGDRV", "OPMDRV", "PSGMUS", "OPMMUS"]
 READ_FAILED = "ファイルを読み込めません.\n".encode("cp932")
 SKIPPED = 77
 
-# The system calls fiu-run fails, each at random with its probability, and
-# how many runs each point gets. glibc's stdio writes through internal
-# calls that no preloaded library sees, so the writes that fail are the
-# output files' own, and of d88list, which writes no file, only opens are
-# failed. unlink is only called to clean up after a failure, so renames
-# fail beside it.
-FIU_POINTS = [
-    ("write", [("posix/io/rw/write", 0.08)], 30),
-    ("partial writes", [("posix/io/rw/write/reduce", 0.5)], 30),
-    ("close", [("posix/io/oc/close", 0.03)], 30),
-    ("rename", [("posix/io/dir/rename", 0.08)], 30),
-    ("open", [("posix/io/oc/open", 0.03)], 30),
-    ("unlink", [("posix/io/dir/unlink", 0.5), ("posix/io/dir/rename", 0.1)], 30),
-]
+# The system calls fiu-run fails, each at random with its probability, how
+# many runs each point gets, and what shows that a run was hit. glibc's
+# stdio writes through internal calls that no preloaded library sees, so
+# the writes that fail are the output files' own, and of d88list, which
+# writes no file, only opens are failed. unlink is only called to clean up
+# after a failure, so renames fail beside it.
+#
+# What a hit shows: under one kind of fault, a run that ends with 1 was hit
+# by it; a partial write is written whole by the next write, so it shows
+# only as more write calls than the clean run makes; a failed unlink
+# leaves its temporary file. The odds make about a third of the runs or
+# more show a hit (8 to 30 of 30 over ten seeds): at least one in 30 is
+# expected, and none would come about less than once in 10^5 test runs.
+ENDED_WITH_1 = "ended with 1"
+MORE_WRITES = "made more write calls than the clean run"
+LEFT_TEMPORARY = "left a temporary file"
+FIU_POINTS = {
+    "soundcut": [
+        ("write", [("posix/io/rw/write", 0.08)], 30, ENDED_WITH_1),
+        ("partial writes", [("posix/io/rw/write/reduce", 0.5)], 30, MORE_WRITES),
+        ("close", [("posix/io/oc/close", 0.06)], 30, ENDED_WITH_1),
+        ("rename", [("posix/io/dir/rename", 0.08)], 30, ENDED_WITH_1),
+        ("open", [("posix/io/oc/open", 0.05)], 30, ENDED_WITH_1),
+        ("unlink", [("posix/io/dir/unlink", 0.8), ("posix/io/dir/rename", 0.1)], 30,
+         LEFT_TEMPORARY),
+    ],
+    # d88list opens little but its image.
+    "d88list": [("open", [("posix/io/oc/open", 0.5)], 30, ENDED_WITH_1)],
+}
+
+
+def fault_seed():
+    """The seed of every fiu-run run: SOUNDCUT_FAULT_SEED, or a new one."""
+    given = os.environ.get("SOUNDCUT_FAULT_SEED")
+    seed = int(given) if given else random.SystemRandom().randrange(1, 2**31)
+    print(f"fault seed {seed} (SOUNDCUT_FAULT_SEED={seed} replays these runs)", flush=True)
+    return seed
+
+
+def run_seed(seed, *what):
+    """libfiu's seed for one run, the same for the same run whatever ran before."""
+    return zlib.crc32("/".join(str(part) for part in (seed,) + what).encode()) or 1
 
 
 class Failure(Exception):
@@ -93,9 +129,24 @@ class Folder:
         return found
 
     def run(self, command, env=None):
-        result = subprocess.run(command + ["image.d88"], cwd=self.path, capture_output=True,
-                                env=env, timeout=60)
-        return result.returncode, result.stdout, result.stderr
+        """Exit code, standard output and error, and the run's write calls."""
+        process = subprocess.Popen(command + ["image.d88"], cwd=self.path, env=env,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        timer = threading.Timer(60, process.kill)
+        timer.start()
+        errors = []
+        reader = threading.Thread(target=lambda: errors.append(process.stderr.read()))
+        reader.start()
+        out = process.stdout.read()
+        reader.join()
+        # The ended process stays until it is waited for, and with it the
+        # count of its write calls.
+        os.waitid(os.P_PID, process.pid, os.WEXITED | os.WNOWAIT)
+        with open(f"/proc/{process.pid}/io") as io:
+            writes = int(next(line for line in io if line.startswith("syscw:")).split()[1])
+        code = process.wait()
+        timer.cancel()
+        return code, out, errors[0], writes
 
     def remove(self):
         shutil.rmtree(self.path)
@@ -121,17 +172,22 @@ class Checker:
         self.cuts = reference_cuts(soundcut, image)
         self.folder = Folder(image)
         self.clean = {}
+        self.clean_writes = {}
         for name, program in self.programs.items():
             self.folder.reset()
-            code, out, err = self.folder.run([program])
+            code, out, err, writes = self.folder.run([program])
             if code != 0 or err:
                 raise Failure(f"{name} fails on the image without faults: {code} {err!r}")
             self.clean[name] = (out, self.folder.files())
+            self.clean_writes[name] = writes
+        self.seed = fault_seed()
 
     def run(self, name, command, env, what, temporary_allowed=False):
-        """Runs one program under a fault; returns whether the run was clean."""
+        """Runs one program under a fault and checks that it held; returns
+        its exit code, output, error output, and the signs that the fault
+        hit it."""
         self.folder.reset()
-        code, out, err = self.folder.run(command + [self.programs[name]], env)
+        code, out, err, writes = self.folder.run(command + [self.programs[name]], env)
         clean_out, clean_files = self.clean[name]
         files = self.folder.files()
         where = f"{name} with {what}"
@@ -149,14 +205,21 @@ class Checker:
             raise Failure(f"{where}: exit 1 without a word on why")
         if code not in (0, 1):
             raise Failure(f"{where}: exit {code}, err {err!r}")
-        return code, out, err
+        signs = set()
+        if code == 1:
+            signs.add(ENDED_WITH_1)
+        if writes > self.clean_writes[name]:
+            signs.add(MORE_WRITES)
+        if any(".soundcut-" in file for file in files):
+            signs.add(LEFT_TEMPORARY)
+        return code, out, err, signs
 
     def failing_medium(self, name, library):
         """Runs with fread failing from its k-th call on, for k = 1, 2, ...
         until a run is clean; returns how many runs failed."""
         for k in range(1, 10000):
             env = dict(os.environ, LD_PRELOAD=library, FAILING_FREAD_FROM=str(k))
-            code, out, err = self.run(name, [], env, f"fread failing from call {k} on")
+            code, out, err, _ = self.run(name, [], env, f"fread failing from call {k} on")
             if code == 0:
                 return k - 1
             if err != READ_FAILED:
@@ -166,16 +229,23 @@ class Checker:
                               f"run does not")
         raise Failure(f"{name}: fread fails on every run")
 
-    def failing_calls(self, name, fault, points, runs):
-        """Runs with `points` failing at random; returns how many runs failed."""
+    def failing_calls(self, name, fault, points, runs, sign):
+        """Runs with `points` failing at random; returns how many runs failed.
+        At least one run must show `sign`: the fault was hit."""
         command = ["fiu-run", "-x"]
         for point, probability in points:
             command += ["-c", f"enable_random name={point},probability={probability}"]
         failed = 0
+        hit = 0
         for run in range(runs):
-            code, _, _ = self.run(name, command, None, f"{fault} failing (run {run + 1})",
-                                  temporary_allowed=fault == "unlink")
+            env = dict(os.environ, FIU_PRNG_SEED=str(run_seed(self.seed, name, fault, run)))
+            code, _, _, signs = self.run(name, command, env, f"{fault} failing (run {run + 1})",
+                                         temporary_allowed=fault == "unlink")
             failed += code != 0
+            hit += sign in signs
+        print(f"{name}, {fault} failing: {hit} of {runs} runs {sign} (at least 1 expected)")
+        if hit == 0:
+            raise Failure(f"{name}, {fault} failing: no run {sign}; was the fault injected?")
         return failed
 
 
@@ -198,10 +268,8 @@ def main():
             failed = checker.failing_medium(name, library)
             print(f"{name}, fread failing from call k on: {failed + 1} runs "
                   f"(k = 1..{failed + 1}), {failed} reported the failed read, all held")
-            for fault, points, runs in FIU_POINTS:
-                if name == "d88list" and fault != "open":
-                    continue
-                failed = checker.failing_calls(name, fault, points, runs)
+            for fault, points, runs, sign in FIU_POINTS[name]:
+                failed = checker.failing_calls(name, fault, points, runs, sign)
                 odds = ", ".join(f"{point} {probability}" for point, probability in points)
                 print(f"{name}, {fault} failing ({odds}): {runs} runs, {failed} ended with 1, "
                       f"all held")
