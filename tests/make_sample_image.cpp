@@ -52,7 +52,9 @@ Bytes Duplicates() {
 Bytes HugeListing() {
   Disk disk;
   disk.name = "HUGE LISTING";
-  for (int i = 0; i < 65535; ++i) disk.tracks[0].push_back(d88test::MakeRecord(0, 0, i & 0xFF, 0, 65535, Bytes{}));
+  for (int i = 0; i < 65535; ++i) {
+    disk.tracks[0].push_back(d88test::MakeRecord(0, 0, i & 0xFF, 0, 65535, Bytes{}));
+  }
   constexpr int FirstTrackAt = 0x2B0;
   for (int track = 1; track < 164; ++track) disk.trackEntries[track] = FirstTrackAt;
   return d88test::Concat(std::vector<Bytes>(64, Build(disk)));
@@ -130,7 +132,8 @@ int main(int argc, char** argv) {
   try {
     if (argc < 2 || argc > 3 || !ImageOfKind(kind, image)) {
       std::fprintf(stderr,
-                   "usage: %s OUTPUT [sample|slowest|gap|other|shuffled|several|longtrack|duplicates|hugelisting|random:N]\n",
+                   "usage: %s OUTPUT [sample|slowest|gap|other|shuffled|several|longtrack|duplicates|hugelisting|"
+                   "random:N]\n",
                    argv[0]);
       return 1;
     }
