@@ -4,7 +4,7 @@
 // the page asks for nothing beyond itself.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
@@ -213,21 +213,6 @@ describe('one page, image after image', () => {
     assert.ok(rise < 1.5 * 256 + 64, `${rise.toFixed(0)} MiB`);
   });
 
-  test('a listing of gigabytes downloads its first 256 MiB, says so, and the page goes on', async () => {
-    const huge = image('hugelisting');
-    await choose(page, huge);
-    await page.evaluate(() => { document.getElementById('listing-box').open = true; });
-    const [made] = await Promise.all([page.waitForEvent('download', { timeout: 120000 }),
-      page.click('#listing-download')]);
-    const sha256 = (command, ...args) => spawnSync('sh', ['-c', `${command} | sha256sum`, ...args]).stdout.toString();
-    assert.equal(sha256('cat "$0"', await made.path()),
-      sha256('"$0" "$1" | head -c "$2"', join(nativeBuild, 'bin', 'd88list'), huge, String(MiB * 256)));
-    assert.equal(await page.textContent('#listing-note'),
-      'The whole listing runs past 256 MiB: the download holds its first 256 MiB.');
-    await choose(page, sample);
-    assert.equal((await state(page)).verdict, 'cut');
-  });
-
   // Each file names the disk it came from, and a later disk that lacked it.
   const cases = [
     ['the sample cut one byte short', () => file('short.d88', readFileSync(sample).subarray(0, -1)), 'cut',
@@ -283,6 +268,59 @@ describe('one page, image after image', () => {
   });
 });
 
+// An init script that puts `code` before the worker's own.
+function beforeWorkerCode(code) {
+  const RealBlob = Blob;
+  window.Blob = class extends RealBlob {
+    constructor(parts, options) {
+      super(options && options.type === 'text/javascript' ? [`${code}\n`, ...parts] : parts, options);
+    }
+  };
+}
+
+// A listing of gigabytes: the page stops it at 256 MiB, or where the
+// browser would hold no more of it (here: its third piece of 16 MiB), and
+// says so; what it offers is the listing's beginning (of so many MiB), and
+// the page goes on.
+const hugeListings = [
+  ['stopped at 256 MiB', null, [256, 256], 'The whole listing runs past 256 MiB: the download holds its first 256 MiB.'],
+  ['refused by the browser', `{ const RealBlob = Blob;
+    let pieces = 0;
+    self.Blob = class extends RealBlob {
+      constructor(parts, options) {
+        if (!options && ++pieces > 2) throw new RangeError('no room');
+        super(parts, options);
+      }
+    }; }`, [32, 48], 'The browser could not hold the whole listing: the download holds only its beginning.'],
+];
+for (const [what, workerCode, [fewest, most], note] of hugeListings) {
+  test(`a listing of gigabytes, ${what}`, async () => {
+    const browser = await launchBrowser();
+    try {
+      const page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
+      if (workerCode) await page.addInitScript(beforeWorkerCode, workerCode);
+      await page.goto(pathToFileURL(pagePath).href);
+      await waitUntilReady(page);
+      const huge = image('hugelisting');
+      await choose(page, huge);
+      await page.click('#listing-box summary');
+      const [made] = await Promise.all([page.waitForEvent('download', { timeout: 120000 }),
+        page.click('#listing-download')]);
+      const path = await made.path();
+      const size = statSync(path).size;
+      assert.ok(size >= fewest * MiB && size <= most * MiB, `${size} bytes`);
+      const sha256 = (command, ...args) => spawnSync('sh', ['-c', `${command} | sha256sum`, ...args]).stdout.toString();
+      assert.equal(sha256('cat "$0"', path),
+        sha256('"$0" "$1" | head -c "$2"', join(nativeBuild, 'bin', 'd88list'), huge, String(size)));
+      assert.equal(await page.textContent('#listing-note'), note);
+      await choose(page, sample);
+      assert.equal((await state(page)).verdict, 'cut');
+    } finally {
+      await browser.close();
+    }
+  });
+}
+
 // A run that fails shows that failure, in the status line and in the
 // result's place, in either language, and nothing of the image before it;
 // the page goes on with the next image. Each way of failing is set up
@@ -293,27 +331,20 @@ const failures = [
     const real = WebAssembly.instantiate;
     let made = 0;
     WebAssembly.instantiate = (...args) => (++made === 4 ? Promise.reject(new Error('no instance today')) : real(...args));
-  }, 'no instance today'],
-  ['a result the worker cannot send (the second)', () => {
-    const RealBlob = Blob;
-    const refuseSecond = `{ const post = self.postMessage.bind(self); let results = 0;
-      self.postMessage = (message, transfer) => {
-        if (message.result && ++results === 2) throw new DOMException('cannot be cloned', 'DataCloneError');
-        post(message, transfer);
-      }; }\n`;
-    window.Blob = class extends RealBlob {
-      constructor(parts, options) {
-        super(options && options.type === 'text/javascript' ? [refuseSecond, ...parts] : parts, options);
-      }
-    };
-  }, 'DataCloneError: cannot be cloned'],
+  }, null, 'no instance today'],
+  ['a result the worker cannot send (the second)', beforeWorkerCode, `{ const post = self.postMessage.bind(self);
+    let results = 0;
+    self.postMessage = (message, transfer) => {
+      if (message.result && ++results === 2) throw new DOMException('cannot be cloned', 'DataCloneError');
+      post(message, transfer);
+    }; }`, 'DataCloneError: cannot be cloned'],
 ];
-for (const [what, setUp, error] of failures) {
+for (const [what, setUp, argument, error] of failures) {
   test(`a failed run shows its own failure and nothing of the image before: ${what}`, async () => {
     const browser = await launchBrowser();
     try {
       const page = await browser.newPage({ locale: 'en-US' });
-      await page.addInitScript(setUp);
+      await page.addInitScript(setUp, argument);
       await page.goto(pathToFileURL(pagePath).href);
       await waitUntilReady(page);
       await choose(page, sample);
