@@ -11,6 +11,8 @@
 //               listing runs past what the page shows of it;
 //   duplicates  64 game disks whose track 0 repeats the boot sector's ID
 //               65,000 times;
+//   hugelisting 64 disks whose 164 track entries all lead to one track of
+//               65,535 records: a 64 MiB image listed in some 8 GB;
 //   random:N    image number N of a family of damaged and mixed images.
 #include <algorithm>
 #include <cstdio>
@@ -45,6 +47,17 @@ Bytes Duplicates() {
   for (int i = 0; i < 65000; ++i) track.push_back(d88test::MakeRecord(0, 0, 1, 1, count, Bytes{}));
   const Bytes one = Build(disk);
   return d88test::Concat(std::vector<Bytes>(64, one));
+}
+
+Bytes HugeListing() {
+  Disk disk;
+  disk.name = "HUGE LISTING";
+  for (int i = 0; i < 65535; ++i) {
+    disk.tracks[0].push_back(d88test::MakeRecord(0, 0, i & 0xFF, 0, 65535, Bytes{}));
+  }
+  constexpr int FirstTrackAt = 0x2B0;
+  for (int track = 1; track < 164; ++track) disk.trackEntries[track] = FirstTrackAt;
+  return d88test::Concat(std::vector<Bytes>(64, Build(disk)));
 }
 
 // One to three disks, each the game's disk A (of one of three contents)
@@ -101,6 +114,8 @@ bool ImageOfKind(const std::string& kind, Bytes& image) {
     image = Build(LongTrack());
   } else if (kind == "duplicates") {
     image = Duplicates();
+  } else if (kind == "hugelisting") {
+    image = HugeListing();
   } else if (kind.rfind("random:", 0) == 0) {
     image = RandomImage(static_cast<unsigned>(std::strtoul(kind.c_str() + 7, nullptr, 10)));
   } else {
@@ -117,7 +132,8 @@ int main(int argc, char** argv) {
   try {
     if (argc < 2 || argc > 3 || !ImageOfKind(kind, image)) {
       std::fprintf(stderr,
-                   "usage: %s OUTPUT [sample|slowest|gap|other|shuffled|several|longtrack|duplicates|random:N]\n",
+                   "usage: %s OUTPUT [sample|slowest|gap|other|shuffled|several|longtrack|duplicates|hugelisting|"
+                   "random:N]\n",
                    argv[0]);
       return 1;
     }

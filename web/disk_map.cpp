@@ -69,7 +69,8 @@ void WriteQuoted(FILE* out, const unsigned char* bytes, int32_t length, QuotedTe
 // and what is left of its budget of plain cells.
 class DiskMap {
  public:
-  explicit DiskMap(FILE* destination) : out(destination) {}
+  // Forgets every map before: a map starts here.
+  void Start(FILE* destination);
   bool Write(const char* imagePath);
 
  private:
@@ -83,7 +84,7 @@ class DiskMap {
   int32_t CollectWanted(int32_t track, bool recognised);
   int32_t MarkOf(const unsigned char* record, int32_t wantedCount);
 
-  FILE* out;
+  FILE* out = nullptr;
   D88Image image;
   RegionNeeds needs[RegionCount] = {};
   Wanted wanted[MaxWanted] = {};
@@ -96,6 +97,14 @@ class DiskMap {
   int32_t listedTrack = -1;
   int32_t listedBytes = 0;
 };
+
+void DiskMap::Start(FILE* destination) {
+  out = destination;
+  for (RegionNeeds& need : needs) need.count = 0;
+  plainCellsLeft = PlainCellBudget;
+  listedTrack = -1;
+  listedBytes = 0;
+}
 
 int32_t DiskMap::ListTrack(int32_t track) {
   if (track != listedTrack) {
@@ -272,9 +281,14 @@ bool DiskMap::Write(const char* imagePath) {
   return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
+// The map's working state, some 65 KB: as a local it would take all of a
+// 64 KiB WebAssembly stack and more, so it has static storage, started
+// anew for every map.
+DiskMap Map;
+
 }  // namespace
 
 bool WriteDiskMap(const char* imagePath, FILE* out) {
-  DiskMap map(out);
-  return map.Write(imagePath);
+  Map.Start(out);
+  return Map.Write(imagePath);
 }

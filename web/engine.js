@@ -7,19 +7,30 @@
 
 // Returns { run(bytes), listing(bytes) }, each a Promise. Its source also
 // becomes the worker's, so it uses nothing else of the page.
+//
+// The image is held once: every instance's file system is handed the one
+// buffer the page gave (none of them writes it), and each instance is
+// dropped, its file unlinked, before the next is made.
 function makeEngine(createModule, wasmBinary) {
   const OutputFiles = ['PSGDRV', 'OPMDRV', 'PSGMUS', 'OPMMUS'];
   const ListingShown = 256 * 1024;
+  // The whole listing stops here: only tracks that share their records can
+  // list to more than the image's own size, and no image is over 256 MiB.
+  const WholeListingLimit = 256 * 1024 * 1024;
+  // It is kept in pieces of this size, each a Blob of its own, so that the
+  // module's output is never all held at once.
+  const ListingPiece = 16 * 1024 * 1024;
   const compiled = WebAssembly.compile(wasmBinary);
 
   // A new instance of the module, with its standard output and error
-  // captured in the order they were written (soundcut flushes its output
-  // before each error line), through two devices (a file that grew by each
-  // write would be copied again and again). Past `outLimit` bytes a write
-  // to standard output fails, as a full disk would make it.
+  // handed, in the order they were written (soundcut flushes its output
+  // before each error line), to `take(stream, bytes)`, through two devices
+  // (a file that grew by each write would be copied again and again). Past
+  // `outLimit` bytes, or where `take` takes no more, a write to standard
+  // output fails, as a full disk would make it.
   // A failed instantiation rejects it (the module itself would wait for
   // ever).
-  const instance = (outLimit) => compiled.then((wasmModule) => new Promise((resolve, reject) => {
+  const instance = (outLimit, take) => compiled.then((wasmModule) => new Promise((resolve, reject) => {
     createModule({
       print() {}, printErr() {},
       instantiateWasm(imports, receive) {
@@ -29,30 +40,33 @@ function makeEngine(createModule, wasmBinary) {
     }).then(resolve, reject);
   })).then((Module) => {
     const FS = Module.FS;
-    const captured = { chunks: [], outSize: 0 };
+    const written = { outSize: 0, outFailed: false };
     ['out', 'err'].forEach((stream, index) => {
       const device = FS.makedev(64, index);
       FS.registerDevice(device, {
         open() {}, close() {}, read() { return 0; },
         write(_, buffer, offset, length) {
-          const room = stream === 'out' ? Math.min(length, outLimit - captured.outSize) : length;
-          captured.chunks.push({ stream, bytes: buffer.slice(offset, offset + room) });
-          if (stream === 'out') captured.outSize += room;
-          if (room < length) throw new FS.ErrnoError(29);
+          const room = stream === 'out' ? Math.min(length, outLimit - written.outSize) : length;
+          const taken = room > 0 && take(stream, buffer.slice(offset, offset + room)) ? room : 0;
+          if (stream === 'out') written.outSize += taken;
+          if (taken < length) {
+            if (stream === 'out') written.outFailed = true;
+            throw new FS.ErrnoError(29);
+          }
           return length;
         },
       });
       FS.mkdev(`/capture-${stream}`, device);
     });
     const call = (name, ...args) => Module.ccall(name, 'number', args.map(() => 'string'), args);
-    const take = (path) => {
+    const read = (path) => {
       try {
         return FS.readFile(path);
       } catch (error) {
         return null;
       }
     };
-    return { FS, call, take, captured };
+    return { FS, call, read, written };
   });
 
   const joined = (chunks) => {
@@ -65,63 +79,109 @@ function makeEngine(createModule, wasmBinary) {
 
   // What making fresh instances has cost so far, in milliseconds.
   let instanceMs = 0;
-  const freshInstance = async (outLimit) => {
-    const started = performance.now();
-    const made = await instance(outLimit);
-    instanceMs += performance.now() - started;
-    return made;
-  };
 
-  // One program on the image in a fresh instance.
-  const runProgram = async (entry, image, outLimit = Infinity) => {
-    const program = await freshInstance(outLimit);
-    program.FS.writeFile('/image.d88', image);
-    const code = program.call(entry, 'image.d88', '/capture-out', '/capture-err');
-    return { program, code, full: program.captured.outSize < outLimit, chunks: program.captured.chunks };
+  // One call of `entry` on the image in a fresh instance: its exit code,
+  // whether its output was all taken, and the files named in `files` as it
+  // left them. Nothing else of the instance outlives the call.
+  const runOnce = async (entry, image, { outLimit = Infinity, take = () => true, files = [], args = [] } = {}) => {
+    const started = performance.now();
+    const program = await instance(outLimit, take);
+    instanceMs += performance.now() - started;
+    program.FS.writeFile('/image.d88', image, { canOwn: true });
+    const code = program.call(entry, 'image.d88', ...args);
+    program.FS.unlink('/image.d88');
+    const left = {};
+    for (const name of files) {
+      const bytes = program.read(`/${name}`);
+      if (bytes) left[name] = bytes;
+    }
+    return { code, whole: !program.written.outFailed, files: left };
+  };
+  const captured = () => {
+    const chunks = [];
+    const take = (stream, bytes) => {
+      chunks.push({ stream, bytes });
+      return true;
+    };
+    return { chunks, take };
   };
 
   return {
     async run(image) {
       instanceMs = 0;
       const timings = { start: performance.now() };
-      const cut = await runProgram('RunSoundcutOn', image);
-      const files = {};
-      for (const name of OutputFiles) {
-        const file = cut.program.take(`/${name}`);
-        if (file) files[name] = file;
-      }
+      const cutOutput = captured();
+      const cut = await runOnce('RunSoundcutOn', image, { take: cutOutput.take, files: OutputFiles,
+        args: ['/capture-out', '/capture-err'] });
       // Both streams also as one, in the order written, as a console shows
       // them: the page tells from it which disk each message belongs to.
-      const merged = joined(cut.chunks.map((chunk) => chunk.bytes));
-      const soundcut = { code: cut.code, out: bytesOf(cut.chunks, 'out'), err: bytesOf(cut.chunks, 'err'), merged };
+      const chunks = cutOutput.chunks;
+      const merged = joined(chunks.map((chunk) => chunk.bytes));
+      const soundcut = { code: cut.code, out: bytesOf(chunks, 'out'), err: bytesOf(chunks, 'err'), merged };
       timings.soundcut = performance.now();
       // Its beginning only: a listing may run to hundreds of MB, which are
       // made when asked for (listing() below).
-      const preview = await runProgram('RunD88ListOn', image, ListingShown);
-      const d88list = { code: preview.code, head: bytesOf(preview.chunks, 'out'), whole: preview.full,
-        err: bytesOf(preview.chunks, 'err') };
+      const listOutput = captured();
+      const preview = await runOnce('RunD88ListOn', image, { outLimit: ListingShown, take: listOutput.take,
+        args: ['/capture-out', '/capture-err'] });
+      const d88list = { code: preview.code, head: bytesOf(listOutput.chunks, 'out'), whole: preview.whole,
+        err: bytesOf(listOutput.chunks, 'err') };
       timings.d88list = performance.now();
-      const mapper = await freshInstance(Infinity);
-      mapper.FS.writeFile('/image.d88', image);
-      mapper.call('WriteDiskMapOf', 'image.d88', '/map.json');
-      const mapBytes = mapper.take('/map.json') || new TextEncoder().encode('{"disks":[]}');
+      const mapper = await runOnce('WriteDiskMapOf', image, { files: ['map.json'], args: ['/map.json'] });
+      const mapBytes = mapper.files['map.json'] || new TextEncoder().encode('{"disks":[]}');
       const map = JSON.parse(new TextDecoder().decode(mapBytes));
       timings.map = performance.now();
       timings.instances = instanceMs;
-      return { soundcut, d88list, map, mapBytes: mapBytes.length, files, timings };
+      return { soundcut, d88list, map, mapBytes: mapBytes.length, files: cut.files, timings };
     },
-    // The whole listing of an image, as a Blob.
+    // The whole listing of an image, as a Blob of pieces: { blob, whole,
+    // refused }. Past WholeListingLimit it stops (whole is false); where the
+    // browser would not keep a piece (refused), it ends before that piece.
     async listing(image) {
-      const whole = await runProgram('RunD88ListOn', image);
-      return new Blob(whole.chunks.filter((chunk) => chunk.stream === 'out').map((chunk) => chunk.bytes),
-        { type: 'text/plain' });
+      const pieces = [];
+      let pending = [];
+      let pendingBytes = 0;
+      let refused = false;
+      const keepPending = () => {
+        try {
+          pieces.push(new Blob(pending));
+        } catch (error) {
+          refused = true;
+        }
+        pending = [];
+        pendingBytes = 0;
+        return !refused;
+      };
+      const take = (stream, bytes) => {
+        if (stream !== 'out') return true;
+        if (refused) return false;
+        pending.push(bytes);
+        pendingBytes += bytes.length;
+        return pendingBytes < ListingPiece || keepPending();
+      };
+      const listed = await runOnce('RunD88ListOn', image, { outLimit: WholeListingLimit, take,
+        args: ['/capture-out', '/capture-err'] });
+      if (!refused) keepPending();
+      // A piece the browser could not hold cannot be read back.
+      let kept = 0;
+      for (; kept < pieces.length; ++kept) {
+        try {
+          await pieces[kept].slice(0, 1).arrayBuffer();
+        } catch (error) {
+          refused = true;
+          break;
+        }
+      }
+      return { blob: new Blob(pieces.slice(0, kept), { type: 'text/plain' }), whole: listed.whole && !refused,
+        refused, limit: WholeListingLimit };
     },
   };
 }
 
 // The worker's side: every request carries an id and gets exactly one
-// reply with it, its result or its error; requests are served one at a
-// time, in the order they came.
+// reply with it, its result or its error (also when its result cannot be
+// sent); requests are served one at a time, in the order they came, and
+// one that fails leaves the next untouched.
 function workerMain() {
   let engine = null;
   let queue = Promise.resolve();
@@ -135,6 +195,23 @@ function workerMain() {
     if (message.kind === 'listing') return { result: await engine.listing(new Uint8Array(message.image)), buffers: [] };
     throw new Error(`unknown request ${message.kind}`);
   };
+  const answer = async (message) => {
+    let failure;
+    try {
+      const { result, buffers } = await serve(message);
+      self.postMessage({ id: message.id, result }, buffers);
+      return;
+    } catch (error) {
+      failure = String(error && error.stack || error);
+    }
+    try {
+      self.postMessage({ id: message.id, error: failure });
+    } catch (error) {
+      // Not even a line of text can be sent: the worker's error event
+      // tells the page instead.
+      setTimeout(() => { throw error; });
+    }
+  };
   self.onmessage = (event) => {
     const message = event.data;
     if (message.wasm) {
@@ -146,9 +223,7 @@ function workerMain() {
       }
       return;
     }
-    queue = queue.then(() => serve(message)).then(
-      ({ result, buffers }) => self.postMessage({ id: message.id, result }, buffers),
-      (error) => self.postMessage({ id: message.id, error: String(error && error.stack || error) }));
+    queue = queue.then(() => answer(message));
   };
 }
 

@@ -16,7 +16,7 @@ const BootIndex = 4;
 
 function legend() {
   const swatch = (className, mark, label) =>
-    element('span', {}, [element('span', { className: `cell ${className}`, textContent: mark, ariaHidden: 'true' }), label]);
+    element('span', {}, [element('span', { className: `cell ${className}`, textContent: mark }, [], { 'aria-hidden': 'true' }), label]);
   return element('p', { className: 'legend' }, [
     ...OutputFiles.map((file, index) => swatch(`r${index}`, RegionMarks[index], file)),
     swatch('boot', BootMark, text().legendBoot),
@@ -46,11 +46,11 @@ function gapsByTrackOf(disk) {
 // A cell of the grid: `info` shows on hover and focus, and a screen reader
 // says it, after the cell's own text where that is not already in it.
 const gridCell = (className, textContent, info, spoken = info) =>
-  element('span', { className, textContent, title: info, role: 'gridcell', tabIndex: -1, ariaLabel: spoken });
+  element('span', { className, textContent, title: info, tabIndex: -1 }, [], { role: 'gridcell', 'aria-label': spoken });
 
 function mapRow(number, track, gaps) {
-  const row = element('div', { className: 'row', role: 'row' },
-    [element('b', { textContent: `${text().track} ${number}`, role: 'rowheader' })]);
+  const row = element('div', { className: 'row' },
+    [element('b', { textContent: `${text().track} ${number}` }, [], { role: 'rowheader' })], { role: 'row' });
   row.dataset.track = number;
   const more = (count) => gridCell('cell more', text().more(count), text().moreInfo(count));
   let shownUpTo = 0;
@@ -88,8 +88,6 @@ function moveFocus(map, cell, key) {
     if (next) target = cells(next)[Math.min(here, cells(next).length - 1)];
   }
   if (!target) return false;
-  cell.tabIndex = -1;
-  target.tabIndex = 0;
   target.focus();
   return true;
 }
@@ -99,16 +97,27 @@ function diskMap(disk) {
   const tracks = new Map(disk.tracks.map((track) => [track.t, track]));
   const numbers = [...new Set([...tracks.keys(), ...gaps.keys()])].sort((a, b) => a - b);
   const rows = numbers.map((number) => mapRow(number, tracks.get(number) || { count: 0, cells: [] }, gaps.get(number) || []));
-  const map = element('div', { className: 'map', role: 'grid', ariaLabel: text().mapLabel(disk.index) }, rows);
-  const info = element('p', { className: 'cellinfo', ariaLive: 'polite' });
+  const map = element('div', { className: 'map' }, rows, { role: 'grid', 'aria-label': text().mapLabel(disk.index) });
+  const info = element('p', { className: 'cellinfo' }, [], { 'aria-live': 'polite' });
   const first = map.querySelector('[role="gridcell"]');
   if (first) first.tabIndex = 0;
   // What hovering shows, for a tap and for the keyboard's focus.
   const show = (event) => {
     if (event.target.getAttribute('role') === 'gridcell') info.textContent = event.target.title;
   };
+  // The map's one Tab stop is the cell focused last, however it got the
+  // focus (a click focuses a cell too).
+  const takeTabStop = (event) => {
+    const cell = event.target;
+    if (cell.getAttribute('role') !== 'gridcell' || cell.tabIndex === 0) return;
+    for (const other of map.querySelectorAll('[role="gridcell"][tabindex="0"]')) other.tabIndex = -1;
+    cell.tabIndex = 0;
+  };
   map.addEventListener('click', show);
-  map.addEventListener('focusin', show);
+  map.addEventListener('focusin', (event) => {
+    takeTabStop(event);
+    show(event);
+  });
   map.addEventListener('keydown', (event) => {
     if (event.target.getAttribute('role') === 'gridcell' && moveFocus(map, event.target, event.key)) event.preventDefault();
   });

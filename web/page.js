@@ -4,18 +4,55 @@
 // every network connection.
 'use strict';
 
+// What the page shows, and all that it draws from, so that the other
+// language draws exactly the same: the state of the image chosen last
+// (loading, ready, working, done, failed or too-large), its name, and its
+// result and whole listing, or why there is none.
+let shown = { state: 'loading' };
+// The result shown and its image, if any (the tests read the result).
 let lastResult = null;
-let lastName = '';
-let lastTime = 0;
 let lastFile = null;
+// The image chosen last: only its run is shown.
+let chosen = null;
 
 function applyTexts() {
   document.documentElement.lang = language;
   for (const node of document.querySelectorAll('[data-text]')) node.textContent = text()[node.dataset.text];
   $('lang').textContent = text().lang;
-  const state = document.body.dataset.state;
-  if (state === 'ready') $('status').textContent = text().ready;
-  if (lastResult) showResult(lastResult, lastName, lastTime);
+  render();
+}
+
+function stateShown() {
+  if (shown.state === 'failed' || shown.state === 'too-large') return 'error';
+  if (shown.state === 'done') return ['empty', 'not-d88'].includes(verdictOf(shown.result)) ? 'error' : 'done';
+  return shown.state;
+}
+
+function render() {
+  document.body.dataset.state = stateShown();
+  $('status').textContent = {
+    loading: () => text().loading,
+    ready: () => text().ready,
+    working: () => text().working(shown.name),
+    done: () => text().done(shown.name, shown.ms),
+    failed: () => `${text().failed(shown.name)} ${shown.error}`,
+    'too-large': () => text().tooLarge,
+  }[shown.state]();
+  if (shown.result) {
+    showResult(shown.result);
+  } else {
+    clearResult();
+    if (shown.state === 'failed') showFailure(text().failed(shown.name), shown.error);
+  }
+  showListing(shown.listing);
+}
+
+function show(state) {
+  if (shown.listing && shown.listing.url) URL.revokeObjectURL(shown.listing.url);
+  shown = state;
+  lastResult = state.result || null;
+  lastFile = lastResult ? state.file : null;
+  render();
 }
 
 // ---- Choosing an image ----
@@ -29,42 +66,34 @@ const inTurn = (job) => {
   return busy;
 };
 
+// Nothing of the image before stays from the moment another is chosen.
 function processFile(file) {
-  document.body.dataset.state = 'working';  // at once, for whoever waits on it
+  chosen = file;
+  show({ state: 'working', name: file.name });
   return inTurn(() => processNow(file));
 }
 
 async function processNow(file) {
-  document.body.dataset.state = 'working';
-  $('status').textContent = text().working(file.name);
+  if (file !== chosen) return;  // another image was chosen while this one waited
   const started = performance.now();
   try {
     if (file.size > MaxImageBytes) {
-      $('result').hidden = true;
-      lastResult = null;
-      lastFile = null;
-      $('status').textContent = text().tooLarge;
-      document.body.dataset.state = 'error';
+      show({ state: 'too-large', name: file.name });
       return;
     }
     const bytes = new Uint8Array(await file.arrayBuffer());
     const engine = await runImage;
     const result = await engine.run(bytes);
+    if (file !== chosen) return;
     result.size = file.size;
-    lastResult = result;
-    lastFile = file;
-    lastName = file.name;
-    lastTime = Math.round(performance.now() - started);
     document.body.dataset.runMs = (performance.now() - started).toFixed(1);
     const t = result.timings;
     document.body.dataset.timings = `soundcut ${(t.soundcut - t.start).toFixed(0)} ms, d88list ${(t.d88list - t.soundcut).toFixed(0)} ms, map ${(t.map - t.d88list).toFixed(0)} ms, fresh instances ${t.instances.toFixed(1)} ms`;
     document.body.dataset.mapBytes = result.mapBytes;
-    showResult(result, lastName, lastTime);
-    document.body.dataset.state = ['empty', 'not-d88'].includes(verdictOf(result)) ? 'error' : 'done';
+    show({ state: 'done', name: file.name, file, result, ms: Math.round(performance.now() - started) });
   } catch (error) {
     // The page stays usable: the next image gets a fresh start.
-    $('status').textContent = `${text().failed(file.name)} ${error}`;
-    document.body.dataset.state = 'error';
+    if (file === chosen) show({ state: 'failed', name: file.name, error: String(error) });
   }
 }
 
@@ -87,24 +116,26 @@ document.addEventListener('drop', (event) => {
 // The whole listing of the image shown is made when asked for, in its
 // turn (after any image being read), then downloaded.
 $('listing-download').addEventListener('click', (event) => {
-  const link = event.currentTarget;
-  if (link.dataset.ready) return;
+  if (shown.listing && shown.listing.url) return;  // made: the link downloads it
   event.preventDefault();
   const file = lastFile;
   if (!file) return;
   inTurn(async () => {
+    let listing;
     try {
       const engine = await runImage;
-      const blob = await engine.listing(new Uint8Array(await file.arrayBuffer()));
-      if (file !== lastFile) return;  // another image is shown by now
-      const url = URL.createObjectURL(blob);
-      blobUrls.push(url);
-      link.href = url;
-      link.dataset.ready = 'true';
-      link.click();
+      const made = await engine.listing(new Uint8Array(await file.arrayBuffer()));
+      listing = { ...made, url: URL.createObjectURL(made.blob) };
     } catch (error) {
-      $('status').textContent = `${text().failed(file.name)} ${error}`;
+      listing = { error: String(error) };
     }
+    if (file !== lastFile) {  // another image is shown by now
+      if (listing.url) URL.revokeObjectURL(listing.url);
+      return;
+    }
+    shown.listing = listing;
+    showListing(listing);
+    if (listing.url) $('listing-download').click();
   });
 });
 $('lang').addEventListener('click', () => {
@@ -113,12 +144,8 @@ $('lang').addEventListener('click', () => {
 });
 
 applyTexts();
-$('status').textContent = text().loading;
 runImage = startEngine();
 runImage.then(() => {
   document.body.dataset.readyMs = performance.now().toFixed(1);  // since navigation began
-  if (document.body.dataset.state === 'loading') {
-    document.body.dataset.state = 'ready';
-    $('status').textContent = text().ready;
-  }
+  if (shown.state === 'loading') show({ state: 'ready' });
 });

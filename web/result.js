@@ -6,9 +6,13 @@
 
 const hexToBytes = (hex) => Uint8Array.from(hex.match(/../g) || [], (pair) => parseInt(pair, 16));
 
-function element(tag, properties = {}, children = []) {
+// ARIA roles, labels and live regions go in `attributes`: a browser that
+// does not reflect them as properties (Firefox ESR 115) would ignore them
+// there.
+function element(tag, properties = {}, children = [], attributes = {}) {
   const node = document.createElement(tag);
   Object.assign(node, properties);
+  for (const [name, value] of Object.entries(attributes)) node.setAttribute(name, value);
   for (const child of children) node.append(child);
   return node;
 }
@@ -55,8 +59,9 @@ function cutsOf(soundcut) {
 function verdictOf(result, cuts = cutsOf(result.soundcut)) {
   if (result.size === 0) return 'empty';
   if (cuts.disks.length === 0) {
-    // No disk could be read at all: nothing in the file is a D88 disk.
-    return result.map.disks.some((disk) => disk.tracks.length > 0) ? 'not-found' : 'not-d88';
+    // Not one disk header could be read: nothing in the file is a D88 disk.
+    // A disk without tracks is still a disk.
+    return result.map.disks.length > 0 ? 'not-found' : 'not-d88';
   }
   return result.soundcut.code === 0 && OutputFiles.every((file) => result.files[file]) ? 'cut' : 'partial';
 }
@@ -86,7 +91,7 @@ function regionLines(result, { disks }) {
   });
 }
 
-function showResult(result, name, milliseconds) {
+function showResult(result) {
   const cuts = cutsOf(result.soundcut);
   const verdict = verdictOf(result, cuts);
   const games = result.map.disks.filter((disk) => disk.game);
@@ -117,12 +122,42 @@ function showResult(result, name, milliseconds) {
   $('disks').replaceChildren(...result.map.disks.map((disk) => diskSection(disk, disk === shownOpen)));
 
   const listing = result.d88list;
-  const link = $('listing-download');
-  link.href = '#';
-  delete link.dataset.ready;
   $('listing').textContent = shiftJis.decode(listing.head) + (listing.whole ? '' : `\n${text().listingCut}`);
   $('result').hidden = false;
-  $('status').textContent = text().done(name, milliseconds);
+}
+
+// No result: nothing of an earlier one stays.
+function clearResult() {
+  while (blobUrls.length) URL.revokeObjectURL(blobUrls.pop());
+  const summary = $('summary');
+  summary.textContent = '';
+  delete summary.dataset.verdict;
+  for (const id of ['regions', 'downloads', 'disks']) $(id).replaceChildren();
+  $('messages').textContent = '';
+  $('messages-box').open = false;
+  $('listing').textContent = '';
+  $('result').hidden = true;
+}
+
+// A run that failed, in the result's place: what went wrong.
+function showFailure(line, error) {
+  const summary = $('summary');
+  summary.dataset.verdict = 'failed';
+  summary.textContent = line;
+  $('regions').replaceChildren(element('li', { textContent: error }));
+  $('result').hidden = false;
+}
+
+// The whole listing's link: the listing once made (and whether it is
+// whole), or why it could not be made; a link that makes it otherwise.
+function showListing(listing) {
+  const link = $('listing-download');
+  link.href = listing && listing.url ? listing.url : '#';
+  let note = '';
+  if (listing && listing.error) note = text().listingFailed(listing.error);
+  else if (listing && listing.refused) note = text().listingRefused;
+  else if (listing && !listing.whole) note = text().listingLimited(listing.limit / (1024 * 1024));
+  $('listing-note').textContent = note;
 }
 
 // A disk's summary line, and its map, drawn when the disk is opened (the

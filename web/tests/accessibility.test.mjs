@@ -2,7 +2,8 @@
 // violation in any state, in either language, light or dark; the whole
 // way from the file button to the zip and to a map cell's details works
 // by keyboard alone; a phone's 360 px need no sideways scrolling but the
-// map's own. Screenshots of each look go to test-output/.
+// map's own; the region colours stay apart under the common colour-vision
+// deficiencies. Screenshots of each look go to test-output/.
 import assert from 'node:assert/strict';
 import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -19,7 +20,7 @@ mkdirSync(screenshots, { recursive: true });
 
 const sample = image('sample');
 const notes = join(scratch, 'notes.txt');
-writeFileSync(notes, 'Not an image at all.\n'.repeat(100));
+writeFileSync(notes, 'Not an image at all.\n'.repeat(30));
 const states = [
   ['ready', null],
   ['all four cut', sample],
@@ -27,6 +28,23 @@ const states = [
   ['no game disk', image('other')],
   ['not a D88 image', notes],
 ];
+
+// The common colour-vision deficiencies at full severity, as matrices on
+// linear RGB (Machado, Oliveira and Fernandes, 2009), and CIELAB (D65).
+const Deficiencies = {
+  protanopia: [[0.152286, 1.052583, -0.204868], [0.114503, 0.786281, 0.099216], [-0.003882, -0.048116, 1.051998]],
+  deuteranopia: [[0.367322, 0.860646, -0.227968], [0.280085, 0.672501, 0.047413], [-0.01182, 0.04294, 0.968881]],
+  tritanopia: [[1.255528, -0.076749, -0.178779], [-0.078411, 0.930809, 0.147602], [0.004733, 0.691367, 0.3039]],
+};
+const linearRgb = (css) => css.match(/\d+(\.\d+)?/g).slice(0, 3).map((value) => value / 255)
+  .map((c) => (c <= 0.04045 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4));
+const simulate = (rgb, matrix) => matrix.map((row) => Math.min(1, Math.max(0, row.reduce((sum, m, i) => sum + m * rgb[i], 0))));
+function lab([r, g, b]) {
+  const xyz = [[0.4124, 0.3576, 0.1805, 0.95047], [0.2126, 0.7152, 0.0722, 1], [0.0193, 0.1192, 0.9505, 1.08883]];
+  const [fx, fy, fz] = xyz.map(([x, y, z, white]) => (x * r + y * g + z * b) / white)
+    .map((t) => (t > 216 / 24389 ? Math.cbrt(t) : (24389 / 27 * t + 16) / 116));
+  return [116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)];
+}
 
 async function violations(page) {
   await page.evaluate(axeSource);
@@ -39,8 +57,9 @@ const openEveryDisk = (page) => page.evaluate(() => {
   for (const section of document.querySelectorAll('details')) section.open = true;
 });
 
-async function openPage(browser, options) {
+async function openPage(browser, options, setUp = null) {
   const page = await browser.newPage({ acceptDownloads: true, ...options });
+  if (setUp) await page.addInitScript(setUp);
   await page.goto(pathToFileURL(pagePath).href);
   await waitUntilReady(page);
   return page;
@@ -67,8 +86,14 @@ describe('accessibility', () => {
     }
   }
 
+  // In a browser that does not reflect ARIA as properties (Firefox ESR
+  // 115): the roles, labels and live regions must be there all the same.
+  const withoutAriaProperties = () => {
+    for (const name of ['role', 'ariaLabel', 'ariaLive', 'ariaHidden']) delete Element.prototype[name];
+  };
+
   test('by keyboard alone: the file button, the zip, and a map cell\'s details', async () => {
-    const page = await openPage(browser, { locale: 'en-US' });
+    const page = await openPage(browser, { locale: 'en-US' }, withoutAriaProperties);
     const focused = () => page.evaluate(() => {
       const at = document.activeElement;
       return { id: at.id, role: at.getAttribute('role'), title: at.title, tag: at.tagName };
@@ -80,9 +105,12 @@ describe('accessibility', () => {
       }
       assert.fail('not reached by Tab');
     };
+    // Asked for long before the key, so that the browser hands the chooser
+    // over however busy the machine is.
+    const chooser = page.waitForEvent('filechooser');
     await tabTo((at) => at.id === 'image');
-    const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.keyboard.press('Space')]);
-    await chooser.setFiles(sample);
+    await page.keyboard.press('Space');
+    await (await chooser).setFiles(sample);
     await page.waitForFunction(() => document.body.dataset.state === 'done');
     await tabTo((at) => at.id === 'zip');
     const [zip] = await Promise.all([page.waitForEvent('download'), page.keyboard.press('Enter')]);
@@ -93,6 +121,14 @@ describe('accessibility', () => {
     const cell = await focused();
     assert.equal(cell.title, '1 PSGDRV: track 8, record 1: C/H/R/N 04/00/02/03, 1024 bytes of data');
     assert.equal(await page.textContent('.disk[open] .cellinfo'), cell.title);
+    assert.deepEqual(await page.evaluate(() => [document.querySelector('.disk[open] .map').getAttribute('aria-label'),
+      document.querySelector('.disk[open] .cellinfo').getAttribute('aria-live')]),
+    ['Map of disk 0: tracks as rows, records in recorded order', 'polite']);
+    // A click moves the map's one Tab stop as the keys do.
+    await page.click('.disk[open] .row[data-track="3"] [role="gridcell"]');
+    await page.keyboard.press('ArrowRight');
+    assert.deepEqual(await page.$$eval('.disk[open] [tabindex="0"]', (cells) =>
+      cells.map((stop) => stop === document.activeElement)), [true]);
     await page.close();
   });
 
@@ -121,9 +157,45 @@ describe('accessibility', () => {
     const session = await page.context().newCDPSession(page);
     for (const type of ['protanopia', 'deuteranopia', 'tritanopia']) {
       await session.send('Emulation.setEmulatedVisionDeficiency', { type });
-      await page.locator('.disk[open]').screenshot({ path: join(screenshots, `gap-map-${type}.png`) });
+      await page.locator('.disk[open] .map').screenshot({ path: join(screenshots, `gap-map-${type}.png`) });
     }
     await page.close();
     console.log(`screenshots: ${screenshots}`);
+  });
+
+  // The four regions' cells, and their gaps, as the page's style colours
+  // them, light and dark: seen with each deficiency, every two of a kind
+  // differ by at least ΔE 10 (CIE76, in CIELAB).
+  test('the region colours stay apart under protanopia, deuteranopia and tritanopia', async () => {
+    const found = [];
+    for (const colorScheme of ['light', 'dark']) {
+      const page = await openPage(browser, { colorScheme });
+      const kinds = await page.evaluate(() => {
+        const colourOf = (className, property) => {
+          const probe = document.body.appendChild(document.createElement('span'));
+          probe.className = className;
+          const colour = getComputedStyle(probe)[property];
+          probe.remove();
+          return colour;
+        };
+        return {
+          cells: [0, 1, 2, 3].map((index) => colourOf(`cell r${index}`, 'backgroundColor')),
+          gaps: [0, 1, 2, 3].map((index) => colourOf(`cell gap r${index}`, 'borderTopColor')),
+        };
+      });
+      await page.close();
+      for (const [type, matrix] of Object.entries(Deficiencies)) {
+        for (const [kind, colours] of Object.entries(kinds)) {
+          const seen = colours.map((colour) => lab(simulate(linearRgb(colour), matrix)));
+          for (let a = 0; a < 4; ++a) {
+            for (let b = a + 1; b < 4; ++b) {
+              const difference = Math.hypot(...seen[a].map((value, i) => value - seen[b][i]));
+              if (difference < 10) found.push(`${colorScheme} ${type}: ${kind} of regions ${a + 1} and ${b + 1}, ΔE ${difference.toFixed(1)}`);
+            }
+          }
+        }
+      }
+    }
+    assert.deepEqual(found, []);
   });
 });

@@ -17,7 +17,7 @@ import { assertSameAsNative, image, nativeRun, outputFiles, pagePath, readLastRu
 
 const sample = image('sample');
 const notes = join(scratch, 'notes.txt');
-writeFileSync(notes, 'Not an image at all.\n'.repeat(100));
+writeFileSync(notes, 'Not an image at all.\n'.repeat(30));
 const everyFile = [...outputFiles, 'soundcut.zip'];
 
 // What, the image, the verdict, the downloads offered.

@@ -1,7 +1,7 @@
 // What the browser tests and the benchmark share: the native build's
 // programs and images, a static server for the page, and Debian's chromium.
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync } from 'node:fs';
+import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -16,6 +16,8 @@ export const pagePath = join(webBuild, 'site', 'soundcut.html');
 export const outputFiles = ['PSGDRV', 'OPMDRV', 'PSGMUS', 'OPMMUS'];
 
 export const scratch = mkdtempSync(join(tmpdir(), 'soundcut-web-'));
+// Its images run to hundreds of MB: gone when the tests are.
+process.on('exit', () => rmSync(scratch, { recursive: true, force: true }));
 
 // Writes one of the images make_sample_image knows and returns its path.
 export function image(kind) {

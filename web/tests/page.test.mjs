@@ -3,18 +3,20 @@
 // programs give; damaged, foreign and empty files get a clear answer; and
 // the page asks for nothing beyond itself.
 import assert from 'node:assert/strict';
-import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { spawnSync } from 'node:child_process';
+import { mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 import { unzipSync } from 'fflate';
-import { assertSameAsNative, choose, image, launchBrowser, nativeRun, outputFiles, pagePath, readLastRun, scratch,
-  serveSite, waitUntilReady } from './harness.mjs';
+import { assertSameAsNative, choose, image, launchBrowser, nativeBuild, nativeRun, outputFiles, pagePath, readLastRun,
+  scratch, serveSite, waitUntilReady } from './harness.mjs';
 
 const sample = image('sample');
 const gap = image('gap');
 const native = nativeRun(sample);
 const screenshots = join(process.cwd(), 'test-output');
+const MiB = 1024 * 1024;
 
 // The bytes behind a download link of the page.
 async function download(page, selector) {
@@ -28,6 +30,10 @@ const state = (page) => page.evaluate(() => ({
   links: [...document.querySelectorAll('#downloads a')].map((link) => link.download),
   summary: document.getElementById('summary').textContent,
   disks: document.getElementById('disks').textContent,
+  status: document.getElementById('status').textContent,
+  // What else a run leaves: its messages, listing and whole listing's link.
+  rest: [document.getElementById('messages').textContent, document.getElementById('listing').textContent,
+    document.getElementById('listing-download').getAttribute('href')],
 }));
 
 const file = (name, bytes) => {
@@ -35,6 +41,14 @@ const file = (name, bytes) => {
   writeFileSync(path, bytes);
   return path;
 };
+
+// One disk with a header alone: its track table all zero.
+function blankDisk() {
+  const header = Buffer.alloc(0x2B0);
+  header.write('BLANK');
+  header.writeUInt32LE(header.length, 0x1C);
+  return header;
+}
 
 for (const served of [true, false]) {
   describe(served ? 'the page over a local server' : 'the page opened from file://', () => {
@@ -95,7 +109,7 @@ for (const served of [true, false]) {
       await choose(page, file('empty.d88', Buffer.alloc(0)));
       shown = await state(page);
       assert.deepEqual([shown.state, shown.verdict], ['error', 'empty']);
-      await choose(page, file('notes.txt', Buffer.from('Not an image at all.\n'.repeat(100))));
+      await choose(page, file('notes.txt', Buffer.from('Not an image at all.\n'.repeat(30))));
       shown = await state(page);
       assert.deepEqual([shown.state, shown.verdict], ['error', 'not-d88']);
       await choose(page, sample);
@@ -157,15 +171,46 @@ describe('one page, image after image', () => {
     assert.deepEqual(await download(page, '#listing-download'), native.listing);
   });
 
+  // The engine is held busy (a request of the test's own) so that the
+  // listing asked for waits until another image has been chosen: it must
+  // not be downloaded then, as if it were that image's.
   test('a click on the listing link during a run waits its turn', async () => {
     await choose(page, image('longtrack'));
-    await page.setInputFiles('#image', sample);
+    await page.evaluate(() => {
+      document.getElementById('listing-box').open = true;
+      inTurn(() => new Promise((go) => { window.letGo = go; }));
+    });
     await page.click('#listing-download');
-    await page.waitForFunction(() => document.body.dataset.state === 'done' &&
-      document.getElementById('summary').dataset.verdict === 'cut');
-    await choose(page, gap);
-    assert.equal((await state(page)).verdict, 'partial');
-    assert.deepEqual(await download(page, '#listing-download'), nativeRun(gap).listing);
+    const downloads = [];
+    page.on('download', (made) => downloads.push(made.suggestedFilename()));
+    await page.setInputFiles('#image', sample);
+    await page.evaluate(() => window.letGo());
+    await page.waitForFunction(() => document.body.dataset.state === 'done');
+    page.removeAllListeners('download');
+    assert.deepEqual(downloads, []);
+    assert.deepEqual(await download(page, '#listing-download'), native.listing);
+  });
+
+  // The engine holds the image once, beside what its instances need: the
+  // page's process (the worker's too) peaks less than 1.5 times the image,
+  // and 64 MiB for the module's own memory, above where it was.
+  test('a 256 MiB image costs the page less than 1.5 times its size', { skip: process.platform !== 'linux' }, async () => {
+    const head = readFileSync(sample);
+    const big = file('big.d88', Buffer.concat([head, Buffer.alloc(MiB * 256 - head.length)]));
+    const cdp = await browser.newBrowserCDPSession();
+    const { processInfo } = await cdp.send('SystemInfo.getProcessInfo');
+    const renderers = processInfo.filter((process) => process.type === 'renderer').map((process) => process.id);
+    const kib = (pid, field) => Number(readFileSync(`/proc/${pid}/status`, 'utf8').match(new RegExp(`${field}:\\s+(\\d+)`))[1]);
+    const before = renderers.map((pid) => {
+      writeFileSync(`/proc/${pid}/clear_refs`, '5');  // the peak starts again from here
+      return kib(pid, 'VmRSS');
+    });
+    await choose(page, big);
+    rmSync(big);
+    const rise = Math.max(...renderers.map((pid, i) => kib(pid, 'VmHWM') - before[i])) / 1024;
+    console.log(`a 256 MiB image: the page's process peaked ${rise.toFixed(0)} MiB above where it was`);
+    assert.equal((await state(page)).verdict, 'cut');
+    assert.ok(rise < 1.5 * 256 + 64, `${rise.toFixed(0)} MiB`);
   });
 
   // Each file names the disk it came from, and a later disk that lacked it.
@@ -178,6 +223,7 @@ describe('one page, image after image', () => {
       ['PSGDRV: cut from disk 1 (2048 bytes).', 'OPMDRV: cut from disk 1 (2048 bytes).',
         'PSGMUS: cut from disk 1 (6144 bytes).',
         'OPMMUS: cut from disk 0 (10240 bytes). Disk 1: not cut, sectors missing: C4 H1 R3 (missing).']],
+    ['a blank disk (no tracks): a disk all the same', () => file('blank.d88', blankDisk()), 'not-found', []],
     ['a disk lacking a sector of OPMMUS alone', () => gap, 'partial',
       ['PSGDRV: cut from disk 0 (2048 bytes).', 'OPMDRV: cut from disk 0 (2048 bytes).',
         'PSGMUS: cut from disk 0 (6144 bytes).',
@@ -214,34 +260,114 @@ describe('one page, image after image', () => {
     for (const number of numbers) {
       const path = image(`random:${number}`);
       await choose(page, path);
-      assertSameAsNative(await lastRun(page), path, `random:${number}`);
+      const shown = await lastRun(page);
+      assertSameAsNative(shown, path, `random:${number}`);
+      // Not a D88 image exactly when d88list lists no disk.
+      assert.equal(['empty', 'not-d88'].includes(shown.verdict), shown.head.length === 0, `random:${number}`);
     }
   });
 });
 
-// An error inside the engine is shown in the status line, and the page
-// goes on with the next image.
-test('an engine that fails on one image still reads the next', async () => {
-  const browser = await launchBrowser();
-  try {
-    const page = await browser.newPage({ locale: 'en-US' });
-    await page.addInitScript(() => {
-      window.Worker = undefined;
-      const real = WebAssembly.instantiate;
-      let refusals = 1;
-      WebAssembly.instantiate = (...args) => (refusals-- > 0 ? Promise.reject(new Error('no instance today')) : real(...args));
-    });
-    await page.goto(pathToFileURL(pagePath).href);
-    await waitUntilReady(page);
-    await choose(page, sample);
-    assert.equal((await state(page)).state, 'error');
-    assert.match(await page.textContent('#status'), /sample\.d88: could not be read\. Error: no instance today/);
-    await choose(page, sample);
-    assert.deepEqual([(await state(page)).state, (await state(page)).verdict], ['done', 'cut']);
-  } finally {
-    await browser.close();
-  }
-});
+// An init script that puts `code` before the worker's own.
+function beforeWorkerCode(code) {
+  const RealBlob = Blob;
+  window.Blob = class extends RealBlob {
+    constructor(parts, options) {
+      super(options && options.type === 'text/javascript' ? [`${code}\n`, ...parts] : parts, options);
+    }
+  };
+}
+
+// A listing of gigabytes: the page stops it at 256 MiB, or where the
+// browser would hold no more of it (here: its third piece of 16 MiB), and
+// says so; what it offers is the listing's beginning (of so many MiB), and
+// the page goes on.
+const hugeListings = [
+  ['stopped at 256 MiB', null, [256, 256], 'The whole listing runs past 256 MiB: the download holds its first 256 MiB.'],
+  ['refused by the browser', `{ const RealBlob = Blob;
+    let pieces = 0;
+    self.Blob = class extends RealBlob {
+      constructor(parts, options) {
+        if (!options && ++pieces > 2) throw new RangeError('no room');
+        super(parts, options);
+      }
+    }; }`, [32, 48], 'The browser could not hold the whole listing: the download holds only its beginning.'],
+];
+for (const [what, workerCode, [fewest, most], note] of hugeListings) {
+  test(`a listing of gigabytes, ${what}`, async () => {
+    const browser = await launchBrowser();
+    try {
+      const page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
+      if (workerCode) await page.addInitScript(beforeWorkerCode, workerCode);
+      await page.goto(pathToFileURL(pagePath).href);
+      await waitUntilReady(page);
+      const huge = image('hugelisting');
+      await choose(page, huge);
+      await page.click('#listing-box summary');
+      const [made] = await Promise.all([page.waitForEvent('download', { timeout: 120000 }),
+        page.click('#listing-download')]);
+      const path = await made.path();
+      const size = statSync(path).size;
+      assert.ok(size >= fewest * MiB && size <= most * MiB, `${size} bytes`);
+      const sha256 = (command, ...args) => spawnSync('sh', ['-c', `${command} | sha256sum`, ...args]).stdout.toString();
+      assert.equal(sha256('cat "$0"', path),
+        sha256('"$0" "$1" | head -c "$2"', join(nativeBuild, 'bin', 'd88list'), huge, String(size)));
+      assert.equal(await page.textContent('#listing-note'), note);
+      await choose(page, sample);
+      assert.equal((await state(page)).verdict, 'cut');
+    } finally {
+      await browser.close();
+    }
+  });
+}
+
+// A run that fails shows that failure, in the status line and in the
+// result's place, in either language, and nothing of the image before it;
+// the page goes on with the next image. Each way of failing is set up
+// before the page loads.
+const failures = [
+  ['an instance that cannot be made (the fourth: the first of the second image)', () => {
+    window.Worker = undefined;
+    const real = WebAssembly.instantiate;
+    let made = 0;
+    WebAssembly.instantiate = (...args) => (++made === 4 ? Promise.reject(new Error('no instance today')) : real(...args));
+  }, null, 'no instance today'],
+  ['a result the worker cannot send (the second)', beforeWorkerCode, `{ const post = self.postMessage.bind(self);
+    let results = 0;
+    self.postMessage = (message, transfer) => {
+      if (message.result && ++results === 2) throw new DOMException('cannot be cloned', 'DataCloneError');
+      post(message, transfer);
+    }; }`, 'DataCloneError: cannot be cloned'],
+];
+for (const [what, setUp, argument, error] of failures) {
+  test(`a failed run shows its own failure and nothing of the image before: ${what}`, async () => {
+    const browser = await launchBrowser();
+    try {
+      const page = await browser.newPage({ locale: 'en-US' });
+      await page.addInitScript(setUp, argument);
+      await page.goto(pathToFileURL(pagePath).href);
+      await waitUntilReady(page);
+      await choose(page, sample);
+      assert.equal((await state(page)).verdict, 'cut');
+      await choose(page, gap);
+      let shown = await state(page);
+      assert.deepEqual([shown.state, shown.verdict, shown.summary, shown.links, shown.disks, shown.rest],
+        ['error', 'failed', 'gap.d88: could not be read.', [], '', ['', '', '#']]);
+      assert.equal(shown.status, `gap.d88: could not be read. Error: ${error}`);
+      assert.equal(await page.evaluate(() => lastResult), null);
+      await page.click('#lang');
+      shown = await state(page);
+      assert.equal(shown.summary, 'gap.d88: 読み込めませんでした。');
+      assert.equal(shown.status, `gap.d88: 読み込めませんでした。 Error: ${error}`);
+      assert.deepEqual(shown.links, []);
+      await choose(page, sample);
+      shown = await state(page);
+      assert.deepEqual([shown.state, shown.verdict], ['done', 'cut']);
+    } finally {
+      await browser.close();
+    }
+  });
+}
 
 test('the page is one file of at most 250 KB', () => {
   assert.ok(readFileSync(pagePath).length <= 250 * 1024);
