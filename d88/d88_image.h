@@ -60,6 +60,9 @@ class D88Image {
   // Finds the sector with ID c/h/r/n on `track` of the selected disk and
   // reads at most maxBytes of its data into buffer. Returns the number of
   // bytes placed in buffer; 0 when the sector is not found.
+  //
+  // Every sector search, this one, runs of them and LookUpSector, finds the
+  // same record: the first on the track with the ID, within the walk.
   int32_t ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                      unsigned char* buffer, int32_t maxBytes);
 
@@ -71,6 +74,21 @@ class D88Image {
   // sector that is missing or short.
   int32_t ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                       unsigned char* buffer, int32_t totalBytes);
+
+  // What a read of `wantedBytes` of the sector track/c/h/r/n finds:
+  // them all (Whole), fewer (Short: the record states less data, or the
+  // image ends inside it), no record with that ID but one with the same
+  // C/H/R and another size code (OtherSize), or nothing (Missing; also
+  // after a failed read). A read of those bytes succeeds exactly when this
+  // says Whole.
+  enum class SectorState { Whole, Short, OtherSize, Missing };
+  SectorState LookUpSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
+                           int32_t wantedBytes);
+
+  // The bytes a run with size code n reads of its next sector when
+  // `bytesLeft` are still wanted: a whole sector (128 << n), or what is
+  // left when that is less.
+  static int32_t RunChunk(int32_t n, int32_t bytesLeft);
 
   // Copies the ID (C, H, R, N bytes) of each record of `track`, in recorded
   // order, into buffer: 4 bytes a record, only whole entries, at most
@@ -91,6 +109,8 @@ class D88Image {
   bool ReadDiskHeader(int64_t offset, DiskHeader& header);
   bool ReadRecordHeader(SectorHeader& header);
   bool StartTrackWalk(int32_t track);
+  bool FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, SectorHeader& found,
+                  bool& otherSize);
   template <typename Visit>
   void WalkTrack(int32_t track, Visit visit);
   int32_t ListRecords(int32_t track, unsigned char* buffer, int32_t capacity, int32_t entrySize);

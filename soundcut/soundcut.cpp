@@ -1,32 +1,13 @@
 #include "soundcut.h"
 
-#include <cstring>
-
-#include "boot_sector.h"
 #include "command_line.h"
 #include "console.h"
+#include "game_disk.h"
 #include "launch.h"
 #include "messages.h"
 #include "output_file.h"
 #include "region_cutter.h"
-#include "region_table.h"
 #include "tool_state.h"
-
-namespace {
-
-// The boot name of the game's disk A.
-constexpr char GameBootName[] = "Brevindor X1 Sys";
-static_assert(sizeof GameBootName - 1 == BootNameLength, "a boot name has 16 bytes");
-
-}  // namespace
-
-// Only a sector that was really read and is long enough to hold the name
-// can match: a disk without one must not be judged by the bytes an earlier
-// read left in the buffer.
-bool IsGameDiskA(D88Image& image, unsigned char* buffer) {
-  return HoldsBootName(ReadBootSector(image, buffer)) &&
-         std::memcmp(buffer + BootNameOffset, GameBootName, BootNameLength) == 0;
-}
 
 namespace {
 
@@ -52,8 +33,7 @@ CutResult CutEveryGameDisk() {
   const int32_t count = Image.DiskCount();
   for (int32_t disk = 0; disk < count && !Image.ReadFailed(); ++disk) {
     Image.SelectDisk(disk);
-    // The game's disks have five sectors per track, numbered 1-5.
-    Image.SetSectorRange(1, 5);
+    UseGameSectorRange(Image);
     if (!IsGameDiskA(Image, SectorBuffer)) continue;
     ++result.disksRecognised;
     PrintOut(RECOGNISED_MESSAGE);

@@ -4,7 +4,6 @@
 #ifndef SOUNDCUT_SOUNDCUT_H
 #define SOUNDCUT_SOUNDCUT_H
 
-#include "d88_image.h"
 #include "native_path.h"
 
 // Returns the process exit code: 1 after a usage or open failure, when a
@@ -13,10 +12,5 @@
 // (an image dropped on it in Windows Explorer), it writes the files beside
 // the image, says when no disk was recognised, and waits for Enter.
 int RunSoundcut(int argc, PathChar** argv);
-
-// Whether the selected disk of `image` is the game's disk A: its boot
-// sector, read into `buffer` (BootSectorReadSize bytes), holds the game's
-// boot name in bytes 1-16.
-bool IsGameDiskA(D88Image& image, unsigned char* buffer);
 
 #endif  // SOUNDCUT_SOUNDCUT_H
