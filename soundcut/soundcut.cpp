@@ -1,5 +1,7 @@
 #include "soundcut.h"
 
+#include <cstring>
+
 #include "command_line.h"
 #include "console.h"
 #include "game_disk.h"
@@ -36,10 +38,19 @@ CutResult CutEveryGameDisk() {
     UseGameSectorRange(Image);
     if (!IsGameDiskA(Image, SectorBuffer)) continue;
     ++result.disksRecognised;
+    DiskReport& report = Report.disks[Report.diskCount++];
+    report.index = disk;
+    report.regionCount = 0;
     PrintOut(RECOGNISED_MESSAGE);
     CutRegions(result);
   }
   return result;
+}
+
+// Nothing of an earlier run in this process may show in this one's report.
+void StartReport() {
+  std::memset(&Report, 0, sizeof Report);
+  Report.exitStatus = 1;
 }
 
 int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
@@ -49,9 +60,11 @@ int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
   if (onItsOwnConsole && argc == 2) PlaceOutputFilesBeside(argv[1]);
   int exitCode = 0;
   if (!ReadCommandLine(Image, argc, argv, {"soundcut", HELP_TEXT}, exitCode)) return exitCode;
+  Report.imageOpened = true;
   const CutResult result = CutEveryGameDisk();
   // A medium that fails is not an image without the game's disk.
   const bool readFailed = Image.ReadFailed();
+  Report.readFailed = readFailed;
   if (readFailed) PrintReadFailure();
   // Silence would leave a user who dropped the wrong image wondering.
   if (onItsOwnConsole && !readFailed && result.disksRecognised == 0) PrintOut(NOT_FOUND_MESSAGE);
@@ -68,7 +81,11 @@ int RunSoundcut(int argc, PathChar** argv) {
   // away must not stop the cut half way.
   KeepRunningWhenOutputCloses();
   const bool onItsOwnConsole = StartedOnItsOwnConsole(ThisProcessConsoleFacts());
+  StartReport();
   const int exitCode = Run(argc, argv, onItsOwnConsole);
+  Report.exitStatus = exitCode;
   if (onItsOwnConsole) PressEnterToClose();
   return exitCode;
 }
+
+const RunReport& LastSoundcutReport() { return Report; }

@@ -2,3 +2,4 @@
 
 D88Image Image;
 unsigned char SectorBuffer[SectorBufferSize];
+RunReport Report;

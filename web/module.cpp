@@ -5,6 +5,7 @@
 // which the page reads as bytes when the call returns.
 #include <emscripten/emscripten.h>
 
+#include <cinttypes>
 #include <cstdio>
 
 #include "d88list.h"
@@ -45,9 +46,69 @@ int RunCaptured(Program program, const char* name, const char* image, const char
   return exitCode;
 }
 
+const char* OutcomeName(RegionOutcome outcome) {
+  switch (outcome) {
+    case RegionOutcome::Cut:
+      return "cut";
+    case RegionOutcome::SectorsMissing:
+      return "sectors_missing";
+    case RegionOutcome::NotWritten:
+      break;
+    case RegionOutcome::ReadFailed:
+      return "read_failed";
+  }
+  return "not_written";
+}
+
+void WriteRegionReport(FILE* out, const RegionReport& region) {
+  std::fprintf(out, "{\"file\":\"%s\",\"outcome\":\"%s\"", region.file, OutcomeName(region.outcome));
+  if (region.outcome == RegionOutcome::Cut) std::fprintf(out, ",\"bytes\":%" PRId32, region.bytes);
+  if (region.outcome == RegionOutcome::SectorsMissing) {
+    std::fputs(",\"missing\":[", out);
+    const int32_t listed = region.missingCount < MaxMissingListed ? region.missingCount : MaxMissingListed;
+    for (int32_t i = 0; i < listed; ++i) {
+      const MissingSector& sector = region.missing[i];
+      std::fprintf(out,
+                   "%s{\"track\":%" PRId32 ",\"c\":%" PRId32 ",\"h\":%" PRId32 ",\"r\":%" PRId32
+                   ",\"n\":%" PRId32 "}",
+                   i == 0 ? "" : ",", sector.track, sector.c, sector.h, sector.r, sector.n);
+    }
+    std::fputs("]", out);
+    // Never for the game's regions, which all fit the listing.
+    if (region.missingCount > listed) std::fprintf(out, ",\"more_missing\":%" PRId32, region.missingCount - listed);
+  }
+  std::fputs("}", out);
+}
+
+// The report of the last soundcut run, as JSON (see run_report.h).
+void WriteReport(FILE* out, const RunReport& report) {
+  std::fprintf(out, "{\"exit_status\":%d,\"image_opened\":%s,\"read_failed\":%s,\"disks\":[",
+               report.exitStatus, report.imageOpened ? "true" : "false", report.readFailed ? "true" : "false");
+  for (int32_t d = 0; d < report.diskCount; ++d) {
+    const DiskReport& disk = report.disks[d];
+    std::fprintf(out, "%s{\"index\":%" PRId32 ",\"regions\":[", d == 0 ? "" : ",", disk.index);
+    for (int32_t i = 0; i < disk.regionCount; ++i) {
+      if (i > 0) std::fputs(",", out);
+      WriteRegionReport(out, disk.regions[i]);
+    }
+    std::fputs("]}", out);
+  }
+  std::fputs("]}\n", out);
+}
+
 }  // namespace
 
 extern "C" {
+
+// Writes the report of the last RunSoundcutOn to `path` as JSON; 0 when
+// it was written.
+EMSCRIPTEN_KEEPALIVE int WriteSoundcutReport(const char* path) {
+  FILE* out = std::fopen(path, "wb");
+  if (out == nullptr) return 1;
+  WriteReport(out, LastSoundcutReport());
+  const bool written = std::ferror(out) == 0;
+  return std::fclose(out) == 0 && written ? 0 : 1;
+}
 
 EMSCRIPTEN_KEEPALIVE int RunSoundcutOn(const char* image, const char* outPath, const char* errPath) {
   return RunCaptured(RunSoundcut, "soundcut", image, outPath, errPath);
