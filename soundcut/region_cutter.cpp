@@ -3,7 +3,6 @@
 #include "console.h"
 #include "game_disk.h"
 #include "messages.h"
-#include "output_file.h"
 #include "tool_state.h"
 
 namespace {
@@ -70,7 +69,7 @@ bool CutRegion(const char* name, int32_t track, int32_t c, int32_t h, int32_t r,
     return false;
   }
   if (wanted == 0) return false;  // nothing was read, so nothing to cut
-  if (!WriteFileReplacing(name, SectorBuffer + offset, length)) {
+  if (!Output.WriteFileReplacing(name, SectorBuffer + offset, length)) {
     PrintError(CANNOT_WRITE_FILE_MESSAGE, name);
     return false;
   }

@@ -7,7 +7,6 @@
 #include "game_disk.h"
 #include "launch.h"
 #include "messages.h"
-#include "output_file.h"
 #include "region_cutter.h"
 #include "tool_state.h"
 
@@ -54,10 +53,11 @@ void StartReport() {
 }
 
 int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
-  StartOutputFiles();
+  // PSGDRV is written as PSGDRV.soundcut-<16 hexadecimal digits> first.
+  Output.Start(".soundcut-");
   // Dropped on the program, an image's files belong beside it: the current
   // folder is then one the user never chose.
-  if (onItsOwnConsole && argc == 2) PlaceOutputFilesBeside(argv[1]);
+  if (onItsOwnConsole && argc == 2) Output.PlaceBeside(argv[1]);
   int exitCode = 0;
   if (!ReadCommandLine(Image, argc, argv, {"soundcut", HELP_TEXT}, exitCode)) return exitCode;
   Report.imageOpened = true;
