@@ -12,7 +12,9 @@ D88Image::D88Image() noexcept
       diskOffset(0),
       trackOffsets(),
       mediaType(-1),
-      diskName() {}
+      writeProtect(0),
+      diskName(),
+      diskNameBytes() {}
 
 D88Image::~D88Image() { file.Close(); }
 
@@ -64,8 +66,10 @@ void D88Image::ClearSelectedDisk() {
   diskOffset = -1;
   currentDisk = -1;
   mediaType = -1;
+  writeProtect = 0;
   diskSize = 0;
   std::memset(diskName, 0, sizeof diskName);
+  std::memset(diskNameBytes, 0, sizeof diskNameBytes);
 }
 
 bool D88Image::SelectDisk(int32_t index) {
@@ -79,8 +83,10 @@ bool D88Image::SelectDisk(int32_t index) {
   diskOffset = diskOffsets[index];
   std::memcpy(trackOffsets, header.trackOffsets, sizeof trackOffsets);
   mediaType = header.mediaType;
+  writeProtect = header.writeProtect;
   diskSize = header.diskSize;
   std::memcpy(diskName, header.name, sizeof diskName);
+  std::memcpy(diskNameBytes, header.rawName, sizeof diskNameBytes);
   currentDisk = index;
   return true;
 }
@@ -200,7 +206,7 @@ int32_t D88Image::ListSectorRecords(int32_t track, unsigned char* buffer,
   return ListRecords(track, buffer, capacity, SectorRecordSize);
 }
 
-// Writes the ID of each record, and with 6-byte entries its data size too.
+// Writes the ID of each record, and with whole entries the rest of its header.
 int32_t D88Image::ListRecords(int32_t track, unsigned char* buffer,
                               int32_t capacity, int32_t entrySize) {
   if (capacity < entrySize) return 0;
@@ -214,6 +220,9 @@ int32_t D88Image::ListRecords(int32_t track, unsigned char* buffer,
     if (entrySize == SectorRecordSize) {
       entry[4] = static_cast<unsigned char>(record.dataSize & 0xFF);
       entry[5] = static_cast<unsigned char>(record.dataSize >> 8);
+      entry[6] = static_cast<unsigned char>(record.density);
+      entry[7] = static_cast<unsigned char>(record.deleted);
+      entry[8] = static_cast<unsigned char>(record.status);
     }
     written += entrySize;
     return capacity - written >= entrySize;

@@ -42,7 +42,10 @@ class D88Image {
   int32_t DiskCount() const { return diskCount; }
   int32_t CurrentDisk() const { return currentDisk; }
   const char* DiskName() const { return diskName; }
+  // The 16 bytes of the name field as stored, zeros included.
+  const unsigned char* DiskNameBytes() const { return diskNameBytes; }
   int32_t MediaType() const { return mediaType; }
+  int32_t WriteProtect() const { return writeProtect; }
   // Disk-size field of the selected disk's header; 0 when none is selected.
   int32_t DiskSize() const { return diskSize; }
 
@@ -96,10 +99,11 @@ class D88Image {
   // Returns the bytes written; 0 for an absent track.
   int32_t ListSectorIds(int32_t track, unsigned char* buffer, int32_t capacity);
 
-  // As ListSectorIds, with each record's data-size field after its ID:
-  // SectorRecordSize bytes a record (C, H, R, N, then the size as two
-  // little-endian bytes), for a map of the disk.
-  static constexpr int32_t SectorRecordSize = 6;
+  // As ListSectorIds, with the rest of each record's header after its ID:
+  // SectorRecordSize bytes a record (C, H, R, N, the data size as two
+  // little-endian bytes, then the density, deleted-data and status bytes),
+  // for a map of the disk.
+  static constexpr int32_t SectorRecordSize = 9;
   int32_t ListSectorRecords(int32_t track, unsigned char* buffer, int32_t capacity);
 
   // The sector a run of ReadSectors reads after track/c/h/r.
@@ -129,7 +133,9 @@ class D88Image {
   int32_t diskOffset;
   int32_t trackOffsets[TrackCount];
   int32_t mediaType;
+  int32_t writeProtect;
   char diskName[DiskHeader::NameLength + 1];
+  unsigned char diskNameBytes[DiskHeader::NameLength];
 };
 
 #endif  // D88_D88_IMAGE_H
