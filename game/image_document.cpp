@@ -275,6 +275,8 @@ void ImageDocument::WriteDisk(int32_t disk) {
   std::fputs("}", out);
 }
 
+ImageDocument Document;
+
 }  // namespace
 
 void WriteJsonString(FILE* out, const char* text, int32_t length) {
@@ -312,8 +314,7 @@ void WriteJsonString(FILE* out, const char* text) {
 
 bool WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
                         FILE* out) {
-  static ImageDocument document;
-  document.Start(image, out, cellBudget);
+  Document.Start(image, out, cellBudget);
   std::fprintf(out, "{\"json_format_version\":[%" PRId32 ",%" PRId32 "],\"program\":", JsonFormatMajor,
                JsonFormatMinor);
   WriteJsonString(out, about.program);
@@ -329,7 +330,7 @@ bool WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_
     if (!image.SelectDisk(disk)) continue;
     if (!first) std::fputs(",", out);
     first = false;
-    document.WriteDisk(disk);
+    Document.WriteDisk(disk);
   }
   const bool readFailed = image.ReadFailed();
   std::fprintf(out, "],\"read_failed\":%s,\"exit_status\":%d}\n", readFailed ? "true" : "false",
