@@ -39,7 +39,7 @@ const char* StateName(D88Image::SectorState state) {
 
 void WriteHex(FILE* out, const unsigned char* bytes, int32_t length) {
   static const char Hex[] = "0123456789ABCDEF";
-  char text[2 * 256];
+  char text[2 * 256] = {};
   for (int32_t at = 0; at < length;) {
     int32_t used = 0;
     for (; at < length && used < static_cast<int32_t>(sizeof text); ++at) {
@@ -202,8 +202,8 @@ void ImageDocument::WriteTrack(int32_t track, int32_t bytes, bool gameDisk) {
   const int32_t count = bytes / RecordSize;
   std::fprintf(out, "{\"index\":%" PRId32 ",\"count\":%" PRId32 ",\"records\":[", track, count);
   int32_t shown = 0;
-  for (int32_t position = 0; position < count; ++position) {
-    const unsigned char* record = TrackRecords + position * RecordSize;
+  const unsigned char* record = TrackRecords;
+  for (int32_t position = 0; position < count; ++position, record += RecordSize) {
     const int32_t mark = MarkOf(record, wantedCount);
     if (limited && mark == PlainRecord) {
       if (position >= RecordsShownPerTrack || plainLeft == 0) continue;

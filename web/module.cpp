@@ -70,7 +70,8 @@ void WriteRegionReport(FILE* out, const RegionReport& region) {
   if (region.outcome == RegionOutcome::Cut) std::fprintf(out, ",\"bytes\":%" PRId32, region.bytes);
   if (region.outcome == RegionOutcome::SectorsMissing) {
     std::fputs(",\"missing\":[", out);
-    const int32_t listed = region.missingCount < MaxMissingListed ? region.missingCount : MaxMissingListed;
+    const int32_t unlisted = region.missingCount - MaxMissingListed;
+    const int32_t listed = unlisted > 0 ? MaxMissingListed : region.missingCount;
     for (int32_t i = 0; i < listed; ++i) {
       const MissingSector& sector = region.missing[i];
       std::fprintf(out,
@@ -80,7 +81,7 @@ void WriteRegionReport(FILE* out, const RegionReport& region) {
     }
     std::fputs("]", out);
     // Never for the game's regions, which all fit the listing.
-    if (region.missingCount > listed) std::fprintf(out, ",\"more_missing\":%" PRId32, region.missingCount - listed);
+    if (unlisted > 0) std::fprintf(out, ",\"more_missing\":%" PRId32, unlisted);
   }
   std::fputs("}", out);
 }
