@@ -38,7 +38,11 @@ void ReadSomeSectors(FuzzControls& controls) {
     const int32_t r = controls.Near(0, 255), n = controls.Near(0, 255);
     const int32_t maxBytes = controls.Near(-1, 2048);
     std::vector<unsigned char> buffer = Destination(maxBytes, 65535);
-    Image.ReadSector(track, c, h, r, n, buffer.data(), maxBytes);
+    const int32_t got = Image.ReadSector(track, c, h, r, n, buffer.data(), maxBytes);
+    // The one rule of whether a sector is there: the lookup says Whole
+    // exactly when a read gets every byte it asks for.
+    const bool whole = Image.LookUpSector(track, c, h, r, n, maxBytes) == D88Image::SectorState::Whole;
+    if (maxBytes > 0 && whole != (got == maxBytes)) __builtin_trap();
   }
 }
 
