@@ -5,8 +5,8 @@
 #include "native_file.h"
 #include "version.h"
 
-// "Usage: <program> [d88file]"
-#define USAGE_MESSAGE "Usage: %s [d88file]\n"
+// "Usage: <program> [options] [d88file]"
+#define USAGE_MESSAGE "Usage: %s %s[d88file]\n"
 
 // ファイルをオープンできません. (the file cannot be opened), in Shift-JIS
 #define OPEN_FAILED_MESSAGE                                           \
@@ -52,11 +52,11 @@ bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAb
                      int& exitCode) {
   exitCode = 1;
   if (argc != 2) {
-    PrintError(USAGE_MESSAGE, ProgramName(argc, argv));
+    PrintError(USAGE_MESSAGE, ProgramName(argc, argv), about.options);
     return false;
   }
   if (AsksForHelp(argv[1])) {
-    PrintOut(USAGE_MESSAGE, ProgramName(argc, argv));
+    PrintOut(USAGE_MESSAGE, ProgramName(argc, argv), about.options);
     PrintOut("\n%s", about.help);
     exitCode = FinishOutput() ? 0 : 1;
     return false;

@@ -10,6 +10,7 @@
 struct ProgramAbout {
   const char* name;  // as in "soundcut 1.0.0"
   const char* help;  // follows the usage line: what it does, its exit codes
+  const char* options = "";  // in the usage line before [d88file], as "[--json] "
 };
 
 // Opens the image named by the only argument; it must be a regular file.

@@ -20,11 +20,14 @@ struct DiskHeader {
   static constexpr int32_t Size = 0x2B0;
   static constexpr int32_t NameOffset = 0x00;
   static constexpr int32_t NameLength = 16;  // bytes kept as the disk's name
+  static constexpr int32_t WriteProtectOffset = 0x1A;
   static constexpr int32_t MediaTypeOffset = 0x1B;
   static constexpr int32_t DiskSizeOffset = 0x1C;
   static constexpr int32_t TrackTableOffset = 0x20;
 
   char name[NameLength + 1];  // stops at the first zero byte; always terminated
+  unsigned char rawName[NameLength];  // the bytes as stored, zeros included
+  int32_t writeProtect;       // 0..255 as stored (0x10: protected)
   int32_t mediaType;          // 0..255, never interpreted
   int32_t diskSize;           // bytes from this header to the next disk's header
   int32_t trackOffsets[TrackCount];  // from this header; 0 means no track
@@ -33,6 +36,9 @@ struct DiskHeader {
 struct SectorHeader {
   static constexpr int32_t Size = 16;
   static constexpr int32_t SectorCountOffset = 0x04;
+  static constexpr int32_t DensityOffset = 0x06;
+  static constexpr int32_t DeletedOffset = 0x07;
+  static constexpr int32_t StatusOffset = 0x08;
   static constexpr int32_t DataSizeOffset = 0x0E;
 
   // The sector ID C/H/R/N: cylinder, head, record number, size code.
@@ -41,6 +47,9 @@ struct SectorHeader {
   int32_t r;
   int32_t n;
   int32_t sectorCount;  // records in this track, as this record states it
+  int32_t density;      // the density, deleted-data and status bytes as
+  int32_t deleted;      // stored (0..255), never interpreted
+  int32_t status;
   int32_t dataSize;     // bytes of sector data that follow this header
 };
 
@@ -54,6 +63,9 @@ inline SectorHeader DecodeSectorHeader(const unsigned char (&raw)[SectorHeader::
   header.r = raw[2];
   header.n = raw[3];
   header.sectorCount = ReadLE16(raw + SectorHeader::SectorCountOffset);
+  header.density = raw[SectorHeader::DensityOffset];
+  header.deleted = raw[SectorHeader::DeletedOffset];
+  header.status = raw[SectorHeader::StatusOffset];
   header.dataSize = ReadLE16(raw + SectorHeader::DataSizeOffset);
   return header;
 }

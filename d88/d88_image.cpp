@@ -12,7 +12,9 @@ D88Image::D88Image() noexcept
       diskOffset(0),
       trackOffsets(),
       mediaType(-1),
-      diskName() {}
+      writeProtect(0),
+      diskName(),
+      diskNameBytes() {}
 
 D88Image::~D88Image() { file.Close(); }
 
@@ -64,8 +66,10 @@ void D88Image::ClearSelectedDisk() {
   diskOffset = -1;
   currentDisk = -1;
   mediaType = -1;
+  writeProtect = 0;
   diskSize = 0;
   std::memset(diskName, 0, sizeof diskName);
+  std::memset(diskNameBytes, 0, sizeof diskNameBytes);
 }
 
 bool D88Image::SelectDisk(int32_t index) {
@@ -79,8 +83,10 @@ bool D88Image::SelectDisk(int32_t index) {
   diskOffset = diskOffsets[index];
   std::memcpy(trackOffsets, header.trackOffsets, sizeof trackOffsets);
   mediaType = header.mediaType;
+  writeProtect = header.writeProtect;
   diskSize = header.diskSize;
   std::memcpy(diskName, header.name, sizeof diskName);
+  std::memcpy(diskNameBytes, header.rawName, sizeof diskNameBytes);
   currentDisk = index;
   return true;
 }
@@ -101,35 +107,67 @@ void D88Image::WalkTrack(int32_t track, Visit visit) {
   }
 }
 
+// Walks `track` to the first record with the ID c/h/r/n and leaves the
+// file at its data; `otherSize` tells whether a record with the same C/H/R
+// and another N came before the end of the walk.
+bool D88Image::FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
+                          SectorHeader& found, bool& otherSize) {
+  bool isFound = false;
+  otherSize = false;
+  WalkTrack(track, [&](const SectorHeader& record) {
+    if (record.c != c || record.h != h || record.r != r) return true;
+    if (record.n != n) {
+      otherSize = true;
+      return true;
+    }
+    found = record;
+    isFound = true;
+    return false;
+  });
+  return isFound;
+}
+
 int32_t D88Image::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r,
                              int32_t n, unsigned char* buffer,
                              int32_t maxBytes) {
   if (maxBytes <= 0) return 0;
-  int32_t got = 0;
-  WalkTrack(track, [&](const SectorHeader& record) {
-    if (record.c != c || record.h != h || record.r != r || record.n != n) return true;
-    const int32_t wanted = record.dataSize < maxBytes ? record.dataSize : maxBytes;
-    // A truncated image delivers fewer bytes than the record promises;
-    // the count tells the caller how much of buffer is real.
-    // After a failed read the file gives no bytes at all, so a half-read
-    // sector counts as none.
-    got = file.Read(buffer, wanted);
-    return false;
-  });
-  return got;
+  SectorHeader record;
+  bool otherSize = false;
+  if (!FindSector(track, c, h, r, n, record, otherSize)) return 0;
+  const int32_t wanted = record.dataSize < maxBytes ? record.dataSize : maxBytes;
+  // A truncated image delivers fewer bytes than the record promises;
+  // the count tells the caller how much of buffer is real.
+  // After a failed read the file gives no bytes at all, so a half-read
+  // sector counts as none.
+  return file.Read(buffer, wanted);
+}
+
+D88Image::SectorState D88Image::LookUpSector(int32_t track, int32_t c, int32_t h, int32_t r,
+                                             int32_t n, int32_t wantedBytes) {
+  SectorHeader record;
+  bool otherSize = false;
+  if (!FindSector(track, c, h, r, n, record, otherSize)) {
+    return otherSize && !file.Failed() ? SectorState::OtherSize : SectorState::Missing;
+  }
+  // The data is passed over, not copied: only whether it is all there counts.
+  if (record.dataSize >= wantedBytes && file.Skip(wantedBytes)) return SectorState::Whole;
+  return file.Failed() ? SectorState::Missing : SectorState::Short;
+}
+
+int32_t D88Image::RunChunk(int32_t n, int32_t bytesLeft) {
+  // 128 << n with n taken modulo 32 needs up to 39 bits; clamped to what is
+  // still wanted, it always fits 32.
+  const int64_t sectorSize = int64_t{128} << (static_cast<uint32_t>(n) % 32);
+  return static_cast<int32_t>(bytesLeft < sectorSize ? bytesLeft : sectorSize);
 }
 
 int32_t D88Image::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r,
                               int32_t n, unsigned char* buffer,
                               int32_t totalBytes) {
   if (totalBytes <= 0) return 0;
-  // 128 << n with n taken modulo 32 needs up to 39 bits; clamped below to
-  // what is still wanted, it always fits 32.
-  const int64_t sectorSize = int64_t{128} << (static_cast<uint32_t>(n) % 32);
   int32_t done = 0;
   while (done < totalBytes) {
-    const int32_t chunk = static_cast<int32_t>(
-        totalBytes - done < sectorSize ? totalBytes - done : sectorSize);
+    const int32_t chunk = RunChunk(n, totalBytes - done);
     if (ReadSector(track, c, h, r, n, buffer + done, chunk) < chunk) {
       // A run cut short by a failed read gives nothing, like every other
       // operation then: the caller learns why from ReadFailed().
@@ -168,7 +206,7 @@ int32_t D88Image::ListSectorRecords(int32_t track, unsigned char* buffer,
   return ListRecords(track, buffer, capacity, SectorRecordSize);
 }
 
-// Writes the ID of each record, and with 6-byte entries its data size too.
+// Writes the ID of each record, and with whole entries the rest of its header.
 int32_t D88Image::ListRecords(int32_t track, unsigned char* buffer,
                               int32_t capacity, int32_t entrySize) {
   if (capacity < entrySize) return 0;
@@ -182,6 +220,9 @@ int32_t D88Image::ListRecords(int32_t track, unsigned char* buffer,
     if (entrySize == SectorRecordSize) {
       entry[4] = static_cast<unsigned char>(record.dataSize & 0xFF);
       entry[5] = static_cast<unsigned char>(record.dataSize >> 8);
+      entry[6] = static_cast<unsigned char>(record.density);
+      entry[7] = static_cast<unsigned char>(record.deleted);
+      entry[8] = static_cast<unsigned char>(record.status);
     }
     written += entrySize;
     return capacity - written >= entrySize;

@@ -42,7 +42,10 @@ class D88Image {
   int32_t DiskCount() const { return diskCount; }
   int32_t CurrentDisk() const { return currentDisk; }
   const char* DiskName() const { return diskName; }
+  // The 16 bytes of the name field as stored, zeros included.
+  const unsigned char* DiskNameBytes() const { return diskNameBytes; }
   int32_t MediaType() const { return mediaType; }
+  int32_t WriteProtect() const { return writeProtect; }
   // Disk-size field of the selected disk's header; 0 when none is selected.
   int32_t DiskSize() const { return diskSize; }
 
@@ -60,6 +63,9 @@ class D88Image {
   // Finds the sector with ID c/h/r/n on `track` of the selected disk and
   // reads at most maxBytes of its data into buffer. Returns the number of
   // bytes placed in buffer; 0 when the sector is not found.
+  //
+  // Every sector search, this one, runs of them and LookUpSector, finds the
+  // same record: the first on the track with the ID, within the walk.
   int32_t ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                      unsigned char* buffer, int32_t maxBytes);
 
@@ -72,16 +78,32 @@ class D88Image {
   int32_t ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                       unsigned char* buffer, int32_t totalBytes);
 
+  // What a read of `wantedBytes` of the sector track/c/h/r/n finds:
+  // them all (Whole), fewer (Short: the record states less data, or the
+  // image ends inside it), no record with that ID but one with the same
+  // C/H/R and another size code (OtherSize), or nothing (Missing; also
+  // after a failed read). A read of those bytes succeeds exactly when this
+  // says Whole.
+  enum class SectorState { Whole, Short, OtherSize, Missing };
+  SectorState LookUpSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
+                           int32_t wantedBytes);
+
+  // The bytes a run with size code n reads of its next sector when
+  // `bytesLeft` are still wanted: a whole sector (128 << n), or what is
+  // left when that is less.
+  static int32_t RunChunk(int32_t n, int32_t bytesLeft);
+
   // Copies the ID (C, H, R, N bytes) of each record of `track`, in recorded
   // order, into buffer: 4 bytes a record, only whole entries, at most
   // capacity bytes. The listing ends where a sector search's walk would end.
   // Returns the bytes written; 0 for an absent track.
   int32_t ListSectorIds(int32_t track, unsigned char* buffer, int32_t capacity);
 
-  // As ListSectorIds, with each record's data-size field after its ID:
-  // SectorRecordSize bytes a record (C, H, R, N, then the size as two
-  // little-endian bytes), for a map of the disk.
-  static constexpr int32_t SectorRecordSize = 6;
+  // As ListSectorIds, with the rest of each record's header after its ID:
+  // SectorRecordSize bytes a record (C, H, R, N, the data size as two
+  // little-endian bytes, then the density, deleted-data and status bytes),
+  // for a map of the disk.
+  static constexpr int32_t SectorRecordSize = 9;
   int32_t ListSectorRecords(int32_t track, unsigned char* buffer, int32_t capacity);
 
   // The sector a run of ReadSectors reads after track/c/h/r.
@@ -91,6 +113,8 @@ class D88Image {
   bool ReadDiskHeader(int64_t offset, DiskHeader& header);
   bool ReadRecordHeader(SectorHeader& header);
   bool StartTrackWalk(int32_t track);
+  bool FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, SectorHeader& found,
+                  bool& otherSize);
   template <typename Visit>
   void WalkTrack(int32_t track, Visit visit);
   int32_t ListRecords(int32_t track, unsigned char* buffer, int32_t capacity, int32_t entrySize);
@@ -109,7 +133,9 @@ class D88Image {
   int32_t diskOffset;
   int32_t trackOffsets[TrackCount];
   int32_t mediaType;
+  int32_t writeProtect;
   char diskName[DiskHeader::NameLength + 1];
+  unsigned char diskNameBytes[DiskHeader::NameLength];
 };
 
 #endif  // D88_D88_IMAGE_H

@@ -8,8 +8,11 @@
 #include "command_line.h"
 #include "console.h"
 #include "d88_image.h"
+#include "image_document.h"
 #include "launch.h"
+#include "native_path.h"
 #include "quoted_text.h"
+#include "version.h"
 
 namespace {
 
@@ -19,8 +22,11 @@ constexpr char HelpText[] =
     "Shows what the D88 image d88file holds: for every disk its name, media\n"
     "type and size, the boot name that soundcut looks for in its boot sector,\n"
     "and the sector IDs (C/H/R/N, hexadecimal) of every track in recorded order.\n"
+    "With --json, one JSON document instead, with every record's header and,\n"
+    "for the game's disk A, the state of every sector soundcut reads.\n"
     "\n"
     "Options, alone on the command line (an image named like one is ./--help):\n" HELP_OPTIONS
+    "  --json          before d88file: write the listing as JSON\n"
     "\n"
     "Exit codes: 0 after the listing; 1 after a usage error, when the image\n"
     "cannot be opened, is not a regular file or cannot be read, or when the\n"
@@ -97,9 +103,34 @@ bool PrintDisk(int32_t disk) {
   return true;
 }
 
+// The document of `--json`: written straight to standard output, whose
+// failure ends the run with 1 like the listing's.
+int ListAsJson(const PathChar* imagePath) {
+  const ImageDocumentAbout about{"d88list", SOUNDCUT_VERSION, InUtf8(imagePath)};
+  const bool readWhole = WriteImageDocument(Image, about, EveryRecord, stdout);
+  if (!readWhole) PrintReadFailure();
+  return FinishOutput() && readWhole ? 0 : 1;
+}
+
+bool IsJsonOption(const PathChar* argument) {
+  const char* option = "--json";
+  for (; *option != 0; ++argument, ++option) {
+    if (*argument != static_cast<PathChar>(*option)) return false;
+  }
+  return *argument == 0;
+}
+
 int List(int argc, PathChar** argv) {
   int exitCode = 0;
-  if (!ReadCommandLine(Image, argc, argv, {"d88list", HelpText}, exitCode)) return exitCode;
+  // --json comes first and is set aside; the rest is read as without it.
+  const bool json = argc >= 2 && IsJsonOption(argv[1]);
+  PathChar* rest[] = {argc >= 1 ? argv[0] : nullptr, json && argc >= 3 ? argv[2] : nullptr, nullptr};
+  const int restCount = json ? argc - 1 : argc;
+  if (!ReadCommandLine(Image, restCount, json ? rest : argv, {"d88list", HelpText, "[--json] "},
+                       exitCode)) {
+    return exitCode;
+  }
+  if (json) return ListAsJson(rest[1]);
   // A failed read ends the listing where it came: what follows it is not
   // known.
   for (int32_t disk = 0; disk < Image.DiskCount() && !Image.ReadFailed(); ++disk) {

@@ -24,11 +24,19 @@ FILE* OpenRegularFileForReading(const PathChar* path);
 // `size` receives the file's length.
 NativeFile OpenRegularFileNoFollow(const PathChar* path, int64_t& size);
 
+// On Windows, creating, replacing and removing a name that another program
+// holds for a moment is tried again after short pauses; all the waits of a
+// run share one budget of about a second, so that no number of files can
+// multiply it. Each run makes its own (see OutputFolder). POSIX never waits.
+struct RetryBudget {
+  int32_t millisecondsLeft = 1000;
+};
+
 enum class CreateResult { Created, NameTaken, Failed };
 // Creates `path` for writing only when nothing at all stands at that name
 // (a dangling link counts as something). New files get the usual
 // permissions (0666 less the umask on POSIX).
-CreateResult CreateNewFile(const PathChar* path, NativeFile& file);
+CreateResult CreateNewFile(const PathChar* path, NativeFile& file, RetryBudget& budget);
 
 // Bytes read (0 at the end of the file), or -1 on an error.
 int32_t ReadSome(NativeFile file, unsigned char* buffer, int32_t size);
@@ -38,14 +46,8 @@ bool CloseFile(NativeFile file);
 // Puts the file `from` in place of the name `to` in one step: a reader of
 // `to` sees either the old file or the new one. A link at `to` is itself
 // replaced, never followed.
-bool ReplaceName(const PathChar* from, const PathChar* to);
-void RemoveName(const PathChar* path);
-
-// On Windows, creating, replacing and removing a name that another program
-// holds for a moment is tried again after short pauses; all the waits of a
-// run share about a second, so that no number of files can multiply it.
-// This starts a run's second anew. POSIX never waits.
-void StartRetryBudget();
+bool ReplaceName(const PathChar* from, const PathChar* to, RetryBudget& budget);
+void RemoveName(const PathChar* path, RetryBudget& budget);
 
 #ifdef _WIN32
 // Puts the extended-length form (\\?\...) of `path` into `extended` when the

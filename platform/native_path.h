@@ -24,4 +24,9 @@ constexpr int32_t MaxPathLength = 32768;
 // next call.
 const char* InMessageEncoding(const PathChar* text);
 
+// `text` (a path, say) as UTF-8 for a machine-readable output: converted
+// from UTF-16 on Windows, the bytes as given elsewhere (a reader of such
+// output checks them). The result lives until the next call.
+const char* InUtf8(const PathChar* text);
+
 #endif  // PLATFORM_NATIVE_PATH_H

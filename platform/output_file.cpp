@@ -39,44 +39,6 @@ bool HoldsExactly(const PathChar* name, const unsigned char* data, int32_t lengt
   return same;
 }
 
-// The output folder, with its closing separator; empty for the current one.
-// Not terminated: paths are put together from its length.
-PathChar OutputFolder[MaxPathLength];
-int32_t OutputFolderLength = 0;
-// Set when the folder asked for could not be held: files must then go
-// nowhere rather than into a folder nobody chose.
-bool OutputFolderLost = false;
-
-// A path being put together in a fixed buffer; Append reports whether it
-// still fits.
-class PathBuilder {
- public:
-  bool Append(const PathChar* text, int32_t length) {
-    if (length >= MaxPathLength - used) return false;
-    for (int32_t i = 0; i < length; ++i) path[used + i] = text[i];
-    used += length;
-    path[used] = 0;
-    return true;
-  }
-  // ASCII text, widened where paths are UTF-16.
-  bool AppendAscii(const char* text) {
-    for (; *text != 0; ++text) {
-      const PathChar ch = static_cast<PathChar>(*text);
-      if (!Append(&ch, 1)) return false;
-    }
-    return true;
-  }
-  void Clear() {
-    used = 0;
-    path[0] = 0;
-  }
-  const PathChar* Path() const { return path; }
-
- private:
-  PathChar path[MaxPathLength] = {};
-  int32_t used = 0;
-};
-
 bool IsSeparator(PathChar ch) {
 #ifdef _WIN32
   return ch == L'\\' || ch == L'/' || ch == L':';
@@ -85,59 +47,76 @@ bool IsSeparator(PathChar ch) {
 #endif
 }
 
+}  // namespace
+
+bool PathBuilder::Append(const PathChar* text, int32_t length) {
+  if (length >= MaxPathLength - used) return false;
+  for (int32_t i = 0; i < length; ++i) path[used + i] = text[i];
+  used += length;
+  path[used] = 0;
+  return true;
+}
+
+bool PathBuilder::AppendAscii(const char* text) {
+  for (; *text != 0; ++text) {
+    const PathChar ch = static_cast<PathChar>(*text);
+    if (!Append(&ch, 1)) return false;
+  }
+  return true;
+}
+
+void OutputFolder::Start(const char* temporaryPrefix) {
+  folderLength = 0;
+  folderLost = false;
+  prefix = temporaryPrefix;
+  budget = RetryBudget{};
+  target.Clear();
+  temporary.Clear();
+}
+
+bool OutputFolder::PlaceBeside(const PathChar* path) {
+  const int32_t length = PathLength(path);
+  folderLost = length >= MaxPathLength;
+  if (folderLost) return false;
+  int32_t newLength = length;
+  while (newLength > 0 && !IsSeparator(path[newLength - 1])) --newLength;
+  for (int32_t i = 0; i < newLength; ++i) folder[i] = path[i];
+  folderLength = newLength;
+  return true;
+}
+
 // Writes the bytes into a new file beside `target` and names it in
 // `temporary`. False, with nothing left behind, when that fails.
-bool WriteTemporarySibling(const PathChar* target, const unsigned char* data, int32_t length,
-                           PathBuilder& temporary) {
+bool OutputFolder::WriteTemporarySibling(const unsigned char* data, int32_t length) {
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
     char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".soundcut-%016" PRIX64, UnpredictableNumber());
+    std::snprintf(suffix, sizeof suffix, "%016" PRIX64, UnpredictableNumber());
     temporary.Clear();
-    if (!temporary.Append(target, PathLength(target)) || !temporary.AppendAscii(suffix)) {
+    if (!temporary.Append(target.Path(), PathLength(target.Path())) ||
+        !temporary.AppendAscii(prefix) || !temporary.AppendAscii(suffix)) {
       return false;
     }
     NativeFile file = NoFile;
-    const CreateResult created = CreateNewFile(temporary.Path(), file);
+    const CreateResult created = CreateNewFile(temporary.Path(), file, budget);
     if (created == CreateResult::NameTaken) continue;
     if (created == CreateResult::Failed) return false;
     const bool written = WriteAll(file, data, length);
     if (CloseFile(file) && written) return true;
-    RemoveName(temporary.Path());
+    RemoveName(temporary.Path(), budget);
     return false;
   }
   return false;
 }
 
-}  // namespace
-
-void StartOutputFiles() {
-  OutputFolderLength = 0;
-  OutputFolderLost = false;
-  StartRetryBudget();
-}
-
-bool PlaceOutputFilesBeside(const PathChar* path) {
-  const int32_t length = PathLength(path);
-  OutputFolderLost = length >= MaxPathLength;
-  if (OutputFolderLost) return false;
-  int32_t folderLength = length;
-  while (folderLength > 0 && !IsSeparator(path[folderLength - 1])) --folderLength;
-  for (int32_t i = 0; i < folderLength; ++i) OutputFolder[i] = path[i];
-  OutputFolderLength = folderLength;
-  return true;
-}
-
-bool WriteFileReplacing(const char* name, const unsigned char* data, int32_t length) {
-  if (OutputFolderLost) return false;
-  static PathBuilder target;
+bool OutputFolder::WriteFileReplacing(const char* name, const unsigned char* data, int32_t length) {
+  if (folderLost) return false;
   target.Clear();
-  if (!target.Append(OutputFolder, OutputFolderLength) || !target.AppendAscii(name)) return false;
+  if (!target.Append(folder, folderLength) || !target.AppendAscii(name)) return false;
   // Replacing a file by a rename makes some file systems (ext4) write the new
   // data out at once; a re-run that would change nothing skips all of it.
   if (HoldsExactly(target.Path(), data, length)) return true;
-  static PathBuilder temporary;
-  if (!WriteTemporarySibling(target.Path(), data, length, temporary)) return false;
-  if (ReplaceName(temporary.Path(), target.Path())) return true;
-  RemoveName(temporary.Path());
+  if (!WriteTemporarySibling(data, length)) return false;
+  if (ReplaceName(temporary.Path(), target.Path(), budget)) return true;
+  RemoveName(temporary.Path(), budget);
   return false;
 }

@@ -2,31 +2,13 @@
 
 #include <cstring>
 
-#include "boot_sector.h"
 #include "command_line.h"
 #include "console.h"
+#include "game_disk.h"
 #include "launch.h"
 #include "messages.h"
-#include "output_file.h"
 #include "region_cutter.h"
-#include "region_table.h"
 #include "tool_state.h"
-
-namespace {
-
-// The boot name of the game's disk A.
-constexpr char GameBootName[] = "Brevindor X1 Sys";
-static_assert(sizeof GameBootName - 1 == BootNameLength, "a boot name has 16 bytes");
-
-}  // namespace
-
-// Only a sector that was really read and is long enough to hold the name
-// can match: a disk without one must not be judged by the bytes an earlier
-// read left in the buffer.
-bool IsGameDiskA(D88Image& image, unsigned char* buffer) {
-  return HoldsBootName(ReadBootSector(image, buffer)) &&
-         std::memcmp(buffer + BootNameOffset, GameBootName, BootNameLength) == 0;
-}
 
 namespace {
 
@@ -52,26 +34,37 @@ CutResult CutEveryGameDisk() {
   const int32_t count = Image.DiskCount();
   for (int32_t disk = 0; disk < count && !Image.ReadFailed(); ++disk) {
     Image.SelectDisk(disk);
-    // The game's disks have five sectors per track, numbered 1-5.
-    Image.SetSectorRange(1, 5);
+    UseGameSectorRange(Image);
     if (!IsGameDiskA(Image, SectorBuffer)) continue;
     ++result.disksRecognised;
+    DiskReport& report = Report.disks[Report.diskCount++];
+    report.index = disk;
+    report.regionCount = 0;
     PrintOut(RECOGNISED_MESSAGE);
     CutRegions(result);
   }
   return result;
 }
 
+// Nothing of an earlier run in this process may show in this one's report.
+void StartReport() {
+  std::memset(&Report, 0, sizeof Report);
+  Report.exitStatus = 1;
+}
+
 int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
-  StartOutputFiles();
+  // PSGDRV is written as PSGDRV.soundcut-<16 hexadecimal digits> first.
+  Output.Start(".soundcut-");
   // Dropped on the program, an image's files belong beside it: the current
   // folder is then one the user never chose.
-  if (onItsOwnConsole && argc == 2) PlaceOutputFilesBeside(argv[1]);
+  if (onItsOwnConsole && argc == 2) Output.PlaceBeside(argv[1]);
   int exitCode = 0;
   if (!ReadCommandLine(Image, argc, argv, {"soundcut", HELP_TEXT}, exitCode)) return exitCode;
+  Report.imageOpened = true;
   const CutResult result = CutEveryGameDisk();
   // A medium that fails is not an image without the game's disk.
   const bool readFailed = Image.ReadFailed();
+  Report.readFailed = readFailed;
   if (readFailed) PrintReadFailure();
   // Silence would leave a user who dropped the wrong image wondering.
   if (onItsOwnConsole && !readFailed && result.disksRecognised == 0) PrintOut(NOT_FOUND_MESSAGE);
@@ -88,7 +81,11 @@ int RunSoundcut(int argc, PathChar** argv) {
   // away must not stop the cut half way.
   KeepRunningWhenOutputCloses();
   const bool onItsOwnConsole = StartedOnItsOwnConsole(ThisProcessConsoleFacts());
+  StartReport();
   const int exitCode = Run(argc, argv, onItsOwnConsole);
+  Report.exitStatus = exitCode;
   if (onItsOwnConsole) PressEnterToClose();
   return exitCode;
 }
+
+const RunReport& LastSoundcutReport() { return Report; }

@@ -4,8 +4,8 @@
 #ifndef SOUNDCUT_SOUNDCUT_H
 #define SOUNDCUT_SOUNDCUT_H
 
-#include "d88_image.h"
 #include "native_path.h"
+#include "run_report.h"
 
 // Returns the process exit code: 1 after a usage or open failure, when a
 // region of a recognised disk could not be cut, or when standard output
@@ -14,9 +14,7 @@
 // the image, says when no disk was recognised, and waits for Enter.
 int RunSoundcut(int argc, PathChar** argv);
 
-// Whether the selected disk of `image` is the game's disk A: its boot
-// sector, read into `buffer` (BootSectorReadSize bytes), holds the game's
-// boot name in bytes 1-16.
-bool IsGameDiskA(D88Image& image, unsigned char* buffer);
+// What the last run did (see run_report.h).
+const RunReport& LastSoundcutReport();
 
 #endif  // SOUNDCUT_SOUNDCUT_H

@@ -2,3 +2,5 @@
 
 D88Image Image;
 unsigned char SectorBuffer[SectorBufferSize];
+OutputFolder Output;
+RunReport Report;

@@ -20,6 +20,7 @@ namespace {
 struct Program {
   std::string name;
   std::string path;
+  std::string usage;  // after the program name
 };
 
 // Names the program in test listings.
@@ -32,6 +33,7 @@ const std::string OpenFailed =
 class CommandLine : public ::testing::TestWithParam<Program> {
  protected:
   const std::string& Path() const { return GetParam().path; }
+  const std::string& Usage() const { return GetParam().usage; }
   d88test::ScratchDir scratch;
 };
 
@@ -41,7 +43,7 @@ TEST_P(CommandLine, WrongArgumentCountPrintsUsageWithProgramNameAsTyped) {
     const d88test::RunResult result = scratch.Run(Path(), args);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, AsConsoleText("Usage: " + Path() + " [d88file]\n"));
+    EXPECT_EQ(result.err, AsConsoleText("Usage: " + Path() + Usage() + "\n"));
   }
   EXPECT_TRUE(scratch.Entries().empty());
 }
@@ -62,7 +64,7 @@ TEST_P(CommandLine, AnswersHelpAndVersion) {
   for (const std::string& option : helpOptions) {
     const d88test::RunResult result = scratch.Run(Path(), {option});
     EXPECT_EQ(result.exitCode, 0) << option;
-    EXPECT_EQ(result.out.rfind(AsConsoleText("Usage: " + Path() + " [d88file]\n\n"), 0), 0u) << option;
+    EXPECT_EQ(result.out.rfind(AsConsoleText("Usage: " + Path() + Usage() + "\n\n"), 0), 0u) << option;
     EXPECT_NE(result.out.find("Exit codes"), std::string::npos) << option;
     EXPECT_EQ(result.err, "");
   }
@@ -97,13 +99,14 @@ TEST_P(CommandLine, TerminalShowsTheOpenFailureInItsEncoding) {
   const std::string oddName = scratch.PathOf("x\x85\x40\xFF");
   ASSERT_EQ(symlink(Path().c_str(), oddName.c_str()), 0);
   EXPECT_EQ(scratch.RunOnTerminal(oddName, {}, "C.UTF-8").out,
-            "Usage: " + scratch.PathOf("x") + "?@? [d88file]\r\n");
+            "Usage: " + scratch.PathOf("x") + "?@?" + Usage() + "\r\n");
 }
 #endif
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, CommandLine,
-                         ::testing::Values(Program{"soundcut", SOUNDCUT_PROGRAM},
-                                           Program{"d88list", D88LIST_PROGRAM}),
+                         ::testing::Values(Program{"soundcut", SOUNDCUT_PROGRAM, " [d88file]"},
+                                           Program{"d88list", D88LIST_PROGRAM,
+                                                   " [--json] [d88file]"}),
                          [](const ::testing::TestParamInfo<Program>& info) { return info.param.name; });
 
 }  // namespace

@@ -31,6 +31,9 @@ void AppendRecord(Bytes& out, const Record& record) {
   out[at + 2] = static_cast<uint8_t>(record.r);
   out[at + 3] = static_cast<uint8_t>(record.n);
   PutLE16(out, at + 4, static_cast<uint32_t>(record.count));
+  out[at + 6] = static_cast<uint8_t>(record.density);
+  out[at + 7] = static_cast<uint8_t>(record.deleted);
+  out[at + 8] = static_cast<uint8_t>(record.status);
   const int size = record.dataSizeField >= 0 ? record.dataSizeField
                                              : static_cast<int>(record.data.size());
   PutLE16(out, at + 14, static_cast<uint32_t>(size));

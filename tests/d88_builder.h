@@ -18,6 +18,7 @@ struct Record {
   int count = 0;        // sector count stored in this record's header
   Bytes data;
   int dataSizeField = -1;  // the header's data-size field; -1: data.size()
+  int density = 0, deleted = 0, status = 0;  // header bytes 6, 7 and 8
 };
 
 Record MakeRecord(int c, int h, int r, int n, int count, Bytes data);

@@ -93,17 +93,22 @@ TEST_F(ListSectorIdsTest, HeaderCutOffByTheEndOfTheFileIsNotListed) {
 }
 
 // The map's listing: the same walk, each ID followed by the record's
-// data-size field, little-endian, and never half an entry.
-TEST_F(ListSectorIdsTest, RecordListingAddsEachDataSizeField) {
+// data-size field, little-endian, its density, deleted-data and status
+// bytes, and never half an entry.
+TEST_F(ListSectorIdsTest, RecordListingAddsTheRestOfEachHeader) {
   Disk disk;
   disk.tracks[1] = {MakeRecord(1, 0, 2, 3, 2, Bytes(1024)), MakeRecord(1, 0, 1, 3, 2, Bytes(5))};
   disk.tracks[1][1].dataSizeField = 0xABCD;  // the last record: its data is never skipped
+  disk.tracks[1][1].density = 0x40;
+  disk.tracks[1][1].deleted = 0x10;
+  disk.tracks[1][1].status = 0xB0;
   OpenBytes(Build(disk));
   std::memset(buffer, 0xEE, sizeof buffer);
-  ASSERT_EQ(image.ListSectorRecords(1, buffer, 13), 12);
-  EXPECT_EQ(Bytes(buffer, buffer + 13), (Bytes{1, 0, 2, 3, 0x00, 0x04, 1, 0, 1, 3, 0xCD, 0xAB, 0xEE}));
-  EXPECT_EQ(image.ListSectorRecords(1, buffer, 11), 6);
-  EXPECT_EQ(image.ListSectorRecords(1, buffer, 5), 0);
+  ASSERT_EQ(image.ListSectorRecords(1, buffer, 19), 18);
+  EXPECT_EQ(Bytes(buffer, buffer + 19), (Bytes{1, 0, 2, 3, 0x00, 0x04, 0, 0, 0, 1, 0, 1, 3, 0xCD,
+                                               0xAB, 0x40, 0x10, 0xB0, 0xEE}));
+  EXPECT_EQ(image.ListSectorRecords(1, buffer, 17), 9);
+  EXPECT_EQ(image.ListSectorRecords(1, buffer, 8), 0);
 }
 
 }  // namespace

@@ -47,15 +47,19 @@ std::filesystem::path Native(const std::string& utf8) { return std::filesystem::
 
 // Files go into the folder of the path given, however long; a path with no
 // folder keeps them in the current one.
+// Three paths long: kept out of the stack, as the programs keep theirs.
+OutputFolder Output;
+
 TEST(PlaceOutputFilesBeside, WritesIntoTheImagesFolder) {
+  Output.Start(".test-");
   d88test::ScratchDir scratch;
   const std::string folder = scratch.PathOf(std::string(120, 'd') + "/" + std::string(120, 'e') +
                                             "/\u30D6\u30EC\u30D3\u30F3");
   std::filesystem::create_directories(Native(folder));
   const auto image = NATIVE_PATH(Native(folder) / "image.d88");
-  ASSERT_TRUE(PlaceOutputFilesBeside(image.c_str()));
+  ASSERT_TRUE(Output.PlaceBeside(image.c_str()));
   const unsigned char bytes[] = {1, 2, 3};
-  EXPECT_TRUE(WriteFileReplacing("PSGDRV", bytes, 3));
+  EXPECT_TRUE(Output.WriteFileReplacing("PSGDRV", bytes, 3));
   d88test::Bytes written;
   try {
     written = d88test::ReadFileBytes(folder + "/PSGDRV");
@@ -65,34 +69,35 @@ TEST(PlaceOutputFilesBeside, WritesIntoTheImagesFolder) {
   EXPECT_EQ(written, (d88test::Bytes{1, 2, 3}));
 
   const auto bare = NATIVE_PATH(Native("image.d88"));
-  ASSERT_TRUE(PlaceOutputFilesBeside(bare.c_str()));
+  ASSERT_TRUE(Output.PlaceBeside(bare.c_str()));
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(Native(scratch.Work()));
-  EXPECT_TRUE(WriteFileReplacing("OPMDRV", bytes, 2));
+  EXPECT_TRUE(Output.WriteFileReplacing("OPMDRV", bytes, 2));
   std::filesystem::current_path(previous);
   EXPECT_EQ(scratch.Get("OPMDRV"), (d88test::Bytes{1, 2}));
 }
 
 // Paths past the longest one handled are refused whole, never cut short.
 TEST(PlaceOutputFilesBeside, RefusesPathsTooLongToHold) {
+  Output.Start(".test-");
   const unsigned char bytes[] = {1};
   const std::basic_string<PathChar> tooLong(MaxPathLength + 10, 'x');
-  EXPECT_FALSE(PlaceOutputFilesBeside(tooLong.c_str()));
+  EXPECT_FALSE(Output.PlaceBeside(tooLong.c_str()));
   // The files then go nowhere, never into the current folder instead.
-  EXPECT_FALSE(WriteFileReplacing("PSGDRV", bytes, 1));
+  EXPECT_FALSE(Output.WriteFileReplacing("PSGDRV", bytes, 1));
   // The folder fits, the file's name beside it does not.
   std::basic_string<PathChar> nearlyFull(MaxPathLength - 4, 'x');
   nearlyFull += static_cast<PathChar>('/');
   nearlyFull += static_cast<PathChar>('i');
-  ASSERT_TRUE(PlaceOutputFilesBeside(nearlyFull.c_str()));
-  EXPECT_FALSE(WriteFileReplacing("PSGDRV", bytes, 1));
+  ASSERT_TRUE(Output.PlaceBeside(nearlyFull.c_str()));
+  EXPECT_FALSE(Output.WriteFileReplacing("PSGDRV", bytes, 1));
   // A folder with room for the name but not for the temporary file's suffix.
   std::basic_string<PathChar> roomForTheName(MaxPathLength - 10, 'x');
   roomForTheName += static_cast<PathChar>('/');
-  ASSERT_TRUE(PlaceOutputFilesBeside(roomForTheName.c_str()));
-  EXPECT_FALSE(WriteFileReplacing("PSGDRV", bytes, 1));
+  ASSERT_TRUE(Output.PlaceBeside(roomForTheName.c_str()));
+  EXPECT_FALSE(Output.WriteFileReplacing("PSGDRV", bytes, 1));
   const std::basic_string<PathChar> current(1, 'i');
-  ASSERT_TRUE(PlaceOutputFilesBeside(current.c_str()));
+  ASSERT_TRUE(Output.PlaceBeside(current.c_str()));
 }
 
 #ifdef _WIN32
@@ -127,10 +132,10 @@ TEST(CreateNewFile, FolderThatRefusesNewFilesCostsNoWaiting) {
   if (GetFileAttributesW(L"Z:\\sys\\kernel") == INVALID_FILE_ATTRIBUTES) {
     GTEST_SKIP() << "needs wine's Z:\\sys, a folder nobody may write to";
   }
-  StartRetryBudget();
+  RetryBudget budget;
   NativeFile file = NoFile;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(CreateNewFile(L"Z:\\sys\\kernel\\soundcut-new", file), CreateResult::Failed);
+  EXPECT_EQ(CreateNewFile(L"Z:\\sys\\kernel\\soundcut-new", file, budget), CreateResult::Failed);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 }

@@ -110,4 +110,40 @@ TEST_F(ReadSectorsTest, NothingIsReadForEmptyRequestsOrImpossibleSizes) {
   }
 }
 
+// The lookup the page's map and d88list --json call says Whole exactly
+// where a read of the bytes gets them all, and names what else it finds.
+TEST_F(ReadSectorsTest, LookUpSectorSaysWhatAReadFinds) {
+  using State = D88Image::SectorState;
+  Disk disk = GameDiskA();
+  disk.tracks[9][1].data.resize(1000);  // R2 short
+  disk.tracks[9][2].n = 2;              // R3 with another size code
+  disk.tracks[9].erase(disk.tracks[9].begin() + 3);  // R4 missing
+  // The image ends 24 bytes into the data of its last record.
+  Bytes bytes = Build(disk);
+  const int lastTrack = disk.tracks.rbegin()->first;
+  const int lastR = disk.tracks.rbegin()->second.back().r;
+  bytes.resize(bytes.size() - 1000);
+  scratch.Put("image.d88", bytes);
+  ASSERT_TRUE(image.Open(scratch.PathOf("image.d88").c_str()));
+  ASSERT_TRUE(image.SelectDisk(0));
+  const struct {
+    int track, r, wanted;
+    State state;
+  } cases[] = {
+      {9, 1, 1024, State::Whole},     {9, 1, 1025, State::Short},
+      {9, 2, 1000, State::Whole},     {9, 2, 1024, State::Short},
+      {9, 3, 1024, State::OtherSize}, {9, 4, 1024, State::Missing},
+      {lastTrack, lastR, 24, State::Whole}, {lastTrack, lastR, 1024, State::Short},
+  };
+  for (const auto& item : cases) {
+    const int c = item.track / 2, h = item.track % 2;
+    EXPECT_EQ(image.LookUpSector(item.track, c, h, item.r, 3, item.wanted), item.state)
+        << item.track << " R" << item.r << " " << item.wanted;
+    buffer.assign(2048, 0);
+    const bool whole =
+        image.ReadSector(item.track, c, h, item.r, 3, buffer.data(), item.wanted) == item.wanted;
+    EXPECT_EQ(whole, item.state == State::Whole) << item.track << " R" << item.r;
+  }
+}
+
 }  // namespace

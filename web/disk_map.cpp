@@ -5,9 +5,8 @@
 
 #include "boot_sector.h"
 #include "d88_image.h"
+#include "game_disk.h"
 #include "quoted_text.h"
-#include "region_table.h"
-#include "soundcut.h"
 
 namespace {
 
@@ -28,14 +27,12 @@ constexpr int32_t MaxTrackBytes = 65535 * RecordSize;
 // nothing in it outlives the track being mapped.
 unsigned char TrackRecords[MaxTrackBytes];
 
-// Every sector a region needs: at most its length in 128-byte sectors.
-constexpr int32_t MaxNeeded = 256;
 struct NeededSector {
   int32_t track, c, h, r, n;
   const char* state;  // "ok", "short", "size" (another size code) or "missing"
 };
 struct RegionNeeds {
-  NeededSector sectors[MaxNeeded] = {};
+  NeededSector sectors[MaxRunSectors] = {};
   int32_t count = 0;
 };
 
@@ -47,6 +44,20 @@ struct Wanted {
 // The boot sector and, per region, one track's worth of sectors (a run
 // steps through at most 256 record numbers on one track).
 constexpr int32_t MaxWanted = 1 + RegionCount * 256;
+
+const char* StateName(D88Image::SectorState state) {
+  switch (state) {
+    case D88Image::SectorState::Whole:
+      return "ok";
+    case D88Image::SectorState::Short:
+      return "short";
+    case D88Image::SectorState::OtherSize:
+      return "size";
+    case D88Image::SectorState::Missing:
+      break;
+  }
+  return "missing";
+}
 
 int32_t DataSizeAt(const unsigned char* record) { return record[4] | (record[5] << 8); }
 
@@ -76,9 +87,7 @@ class DiskMap {
  private:
   void WriteDisk(int32_t disk);
   void FindNeeds();
-  void JudgeNeedsOn(int32_t track);
   int32_t ListTrack(int32_t track);
-  const char* StateOf(const NeededSector& sector, int32_t wanted);
   void WriteRegions();
   void WriteTracks(bool recognised);
   int32_t CollectWanted(int32_t track, bool recognised);
@@ -114,58 +123,18 @@ int32_t DiskMap::ListTrack(int32_t track) {
   return listedBytes;
 }
 
-// Whether a needed sector is there whole, as a read of `wanted` bytes
-// would find it: the first record with its ID on the track, from the
-// track's listing (one walk for all the sectors of a track, where a read
-// each would walk it again and again). A walk ends where a record's data
-// cannot be skipped, so only the last record listed may lack part of its
-// data: that one is read to know.
-const char* DiskMap::StateOf(const NeededSector& sector, int32_t wanted) {
-  const int32_t bytes = ListTrack(sector.track);
-  bool otherSize = false;
-  for (int32_t at = 0; at < bytes; at += RecordSize) {
-    const unsigned char* record = TrackRecords + at;
-    if (SameId(record, sector.c, sector.h, sector.r, sector.n)) {
-      if (DataSizeAt(record) < wanted) return "short";
-      if (at + RecordSize < bytes) return "ok";
-      unsigned char data[1024];
-      return image.ReadSector(sector.track, sector.c, sector.h, sector.r, sector.n, data, wanted) < wanted
-                 ? "short"
-                 : "ok";
-    }
-    otherSize = otherSize || SameId(record, sector.c, sector.h, sector.r, -1);
-  }
-  return otherSize ? "size" : "missing";
-}
-
-// The sectors each region reads, stepped as soundcut's run reads them;
-// each is missing until the listing of its track (JudgeNeedsOn) finds it.
+// What a read finds of each region's sectors, in the order a run reads
+// them; the reader's lookup gives each state.
 void DiskMap::FindNeeds() {
   for (int32_t index = 0; index < RegionCount; ++index) {
-    const Region& region = RegionTable[index];
     RegionNeeds& need = needs[index];
-    const int32_t size = 128 << region.n;
-    need.count = 0;
-    int32_t track = region.track;
-    int32_t c = region.c;
-    int32_t h = region.h;
-    int32_t r = region.r;
-    for (int32_t covered = 0; covered < region.offset + region.length && need.count < MaxNeeded;
-         covered += size) {
-      need.sectors[need.count++] = {track, c, h, r, region.n, "missing"};
-      image.StepRun(track, c, h, r);
-    }
-  }
-}
-
-// Whether each needed sector on `track`, the track just listed, is there
-// whole; with the tracks mapped in order, every track is walked once.
-void DiskMap::JudgeNeedsOn(int32_t track) {
-  for (RegionNeeds& need : needs) {
+    RunSector sectors[MaxRunSectors];
+    need.count = SectorsOfRegion(image, RegionTable[index], sectors);
     for (int32_t i = 0; i < need.count; ++i) {
-      NeededSector& sector = need.sectors[i];
-      const int32_t size = 128 << sector.n;
-      if (sector.track == track) sector.state = StateOf(sector, size < 1024 ? size : 1024);
+      const RunSector& sector = sectors[i];
+      need.sectors[i] = {sector.track, sector.c, sector.h, sector.r, sector.n,
+                         StateName(image.LookUpSector(sector.track, sector.c, sector.h, sector.r,
+                                                      sector.n, sector.bytes))};
     }
   }
 }
@@ -205,7 +174,6 @@ void DiskMap::WriteTracks(bool recognised) {
   for (int32_t track = 0; track < TrackCount; ++track) {
     const int32_t bytes = ListTrack(track);
     if (bytes == 0) continue;
-    if (recognised) JudgeNeedsOn(track);
     const int32_t wantedCount = CollectWanted(track, recognised);
     std::fprintf(out, "%s{\"t\":%" PRId32 ",\"count\":%" PRId32 ",\"cells\":[", firstTrack ? "" : ",",
                  track, bytes / RecordSize);
@@ -249,8 +217,7 @@ void DiskMap::WriteRegions() {
 void DiskMap::WriteDisk(int32_t disk) {
   image.SelectDisk(disk);
   listedTrack = -1;  // another disk's tracks
-  // The game's disks have five sectors per track, numbered 1-5.
-  image.SetSectorRange(1, 5);
+  UseGameSectorRange(image);
   const char* name = image.DiskName();
   std::fprintf(out, "%s{\"index\":%" PRId32 ",\"name\":\"", disk == 0 ? "" : ",", disk);
   WriteQuoted(out, reinterpret_cast<const unsigned char*>(name), static_cast<int32_t>(std::strlen(name)),

@@ -58,7 +58,7 @@ NativeFile OpenRegularFileNoFollow(const PathChar* path, int64_t& size) {
   return OpenForReading(path, O_NOFOLLOW, size);
 }
 
-CreateResult CreateNewFile(const PathChar* path, NativeFile& file) {
+CreateResult CreateNewFile(const PathChar* path, NativeFile& file, RetryBudget&) {
   // O_EXCL with O_CREAT fails on anything standing at the name, a link
   // included, so nothing planted there is ever written through.
   constexpr mode_t UsualPermissions = 0666;  // less the umask, as fopen gives
@@ -90,11 +90,11 @@ bool WriteAll(NativeFile file, const unsigned char* data, int32_t size) {
 
 bool CloseFile(NativeFile file) { return close(static_cast<int>(file)) == 0; }
 
-bool ReplaceName(const PathChar* from, const PathChar* to) { return std::rename(from, to) == 0; }
+bool ReplaceName(const PathChar* from, const PathChar* to, RetryBudget&) {
+  return std::rename(from, to) == 0;
+}
 
-void RemoveName(const PathChar* path) { unlink(path); }
-
-void StartRetryBudget() {}
+void RemoveName(const PathChar* path, RetryBudget&) { unlink(path); }
 
 uint64_t UnpredictableNumber() {
   uint64_t value = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(std::time(nullptr));

@@ -2,3 +2,5 @@
 #include "native_path.h"
 
 const char* InMessageEncoding(const PathChar* text) { return text; }
+
+const char* InUtf8(const PathChar* text) { return text; }

@@ -86,33 +86,29 @@ bool HeldByAnotherProgram(DWORD error) {
          error == ERROR_ACCESS_DENIED;
 }
 
-// What is left of the run's second of waiting for held names.
-constexpr DWORD Patience = 1000;  // milliseconds
-DWORD PatienceLeft = Patience;
-
 // Calls `attempt` (true on success, GetLastError() telling why not) again
 // after short, growing pauses while the name is held and `waitingCanHelp`,
 // as long as the run's budget of waiting lasts. The last error stays that
 // of the last attempt.
 template <typename Attempt, typename WaitingCanHelp>
-bool WhileHeldRetry(Attempt attempt, WaitingCanHelp waitingCanHelp) {
-  for (DWORD pause = 10;; pause *= 2) {
+bool WhileHeldRetry(RetryBudget& budget, Attempt attempt, WaitingCanHelp waitingCanHelp) {
+  for (int32_t pause = 10;; pause *= 2) {
     if (attempt()) return true;
     const DWORD error = GetLastError();
-    if (!HeldByAnotherProgram(error) || PatienceLeft == 0 || !waitingCanHelp()) {
+    if (!HeldByAnotherProgram(error) || budget.millisecondsLeft <= 0 || !waitingCanHelp()) {
       SetLastError(error);
       return false;
     }
-    const DWORD step = pause < PatienceLeft ? pause : PatienceLeft;
-    Sleep(step);
-    PatienceLeft -= step;
+    const int32_t step = pause < budget.millisecondsLeft ? pause : budget.millisecondsLeft;
+    Sleep(static_cast<DWORD>(step));
+    budget.millisecondsLeft -= step;
     SetLastError(error);
   }
 }
 
 template <typename Attempt>
-bool WhileHeldRetry(Attempt attempt) {
-  return WhileHeldRetry(attempt, [] { return true; });
+bool WhileHeldRetry(RetryBudget& budget, Attempt attempt) {
+  return WhileHeldRetry(budget, attempt, [] { return true; });
 }
 
 // Access is denied for good, not for a moment, where a directory or a
@@ -201,10 +197,11 @@ NativeFile OpenRegularFileNoFollow(const PathChar* path, int64_t& size) {
   return AsNative(handle);
 }
 
-CreateResult CreateNewFile(const PathChar* path, NativeFile& file) {
+CreateResult CreateNewFile(const PathChar* path, NativeFile& file, RetryBudget& budget) {
   const WidePath wide(path);
   HANDLE handle = INVALID_HANDLE_VALUE;
   WhileHeldRetry(
+      budget,
       [&] {
         handle = CreateFileW(wide.Text(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -241,10 +238,11 @@ bool CloseFile(NativeFile file) { return CloseHandle(AsHandle(file)) != 0; }
 
 // A plain rename refuses to replace an existing file, so the move is asked
 // to; it replaces a link at `to` rather than writing through it.
-bool ReplaceName(const PathChar* from, const PathChar* to) {
+bool ReplaceName(const PathChar* from, const PathChar* to, RetryBudget& budget) {
   const WidePath source(from);
   const WidePath target(to);
   return WhileHeldRetry(
+      budget,
       [&] {
         return MoveFileExW(source.Text(), target.Text(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
@@ -252,12 +250,10 @@ bool ReplaceName(const PathChar* from, const PathChar* to) {
       [&] { return MayBeHeldForAMoment(target.Text()); });
 }
 
-void RemoveName(const PathChar* path) {
+void RemoveName(const PathChar* path, RetryBudget& budget) {
   const WidePath wide(path);
-  WhileHeldRetry([&] { return DeleteFileW(wide.Text()) != 0; });
+  WhileHeldRetry(budget, [&] { return DeleteFileW(wide.Text()) != 0; });
 }
-
-void StartRetryBudget() { PatienceLeft = Patience; }
 
 uint64_t UnpredictableNumber() {
   unsigned int high = 0;

@@ -10,3 +10,10 @@ const char* InMessageEncoding(const PathChar* text) {
   const int size = WideCharToMultiByte(932, 0, text, -1, converted, sizeof converted, nullptr, nullptr);
   return size > 0 ? converted : "";
 }
+
+// A lone surrogate becomes U+FFFD.
+const char* InUtf8(const PathChar* text) {
+  static char converted[4 * MaxPathLength];
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, converted, sizeof converted, nullptr, nullptr);
+  return size > 0 ? converted : "";
+}

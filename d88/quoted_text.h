@@ -1,8 +1,8 @@
 // Bytes of an untrusted image written inside "..." on a terminal: nothing
 // in them can move the cursor, retitle or clear the terminal, or end the
 // quotes early, and what is printed reads back to the bytes unambiguously.
-#ifndef D88LIST_QUOTED_TEXT_H
-#define D88LIST_QUOTED_TEXT_H
+#ifndef D88_QUOTED_TEXT_H
+#define D88_QUOTED_TEXT_H
 
 #include <cstdint>
 
@@ -34,4 +34,4 @@ void Quote(const unsigned char* bytes, int32_t length, QuotedText rule, char* ou
 // this accepts.
 bool IsShiftJisCharacter(unsigned char lead, unsigned char trail);
 
-#endif  // D88LIST_QUOTED_TEXT_H
+#endif  // D88_QUOTED_TEXT_H

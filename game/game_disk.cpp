@@ -1,0 +1,27 @@
+#include "game_disk.h"
+
+#include <cstring>
+
+#include "boot_sector.h"
+
+static_assert(sizeof GameBootName - 1 == BootNameLength, "a boot name has 16 bytes");
+
+// Only a sector that was really read and is long enough to hold the name
+// can match: a disk without one must not be judged by the bytes an earlier
+// read left in the buffer.
+bool IsGameDiskA(D88Image& image, unsigned char* buffer) {
+  return HoldsBootName(ReadBootSector(image, buffer)) &&
+         std::memcmp(buffer + BootNameOffset, GameBootName, BootNameLength) == 0;
+}
+
+int32_t SectorsOfRun(const D88Image& image, int32_t track, int32_t c, int32_t h, int32_t r,
+                     int32_t n, int32_t totalBytes, RunSector* sectors) {
+  int32_t count = 0;
+  for (int32_t done = 0; done < totalBytes && count < MaxRunSectors;) {
+    const int32_t bytes = D88Image::RunChunk(n, totalBytes - done);
+    sectors[count++] = {track, c, h, r, n, bytes};
+    done += bytes;
+    image.StepRun(track, c, h, r);
+  }
+  return count;
+}

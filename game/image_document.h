@@ -1,0 +1,46 @@
+// The JSON document of an image: every disk as the reader sees it (name,
+// media type, write protection, size, boot sector, every record of every
+// track) and, for the game's disk A, the state of every sector each region
+// needs, from the reader's one lookup. d88list --json writes it, and the
+// page's module writes the same document for its map, with its records
+// limited so that its size stays bounded.
+//
+// It is written as it goes, a track at a time, so memory stays bounded
+// for any image. Its fields are documented in d88list/d88list.schema.json;
+// a change that removes or renames one bumps the major format version.
+#ifndef GAME_IMAGE_DOCUMENT_H
+#define GAME_IMAGE_DOCUMENT_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "d88_image.h"
+
+constexpr int32_t JsonFormatMajor = 1;
+constexpr int32_t JsonFormatMinor = 0;
+
+struct ImageDocumentAbout {
+  const char* program;  // "d88list"
+  const char* version;
+  const char* image;  // the image's path as given, in UTF-8
+};
+
+// No limit on the records a document shows.
+constexpr int32_t EveryRecord = -1;
+
+// Writes the document of the image open in `image` to `out`. With
+// `cellBudget` >= 0, each track shows its first 48 records and the whole
+// document at most `cellBudget` such plain records; every record the boot
+// sector or a region needs is shown all the same, and the rest are counted
+// ("more"). Reading stops at a failed read, which the document's
+// read_failed and exit_status tell. Returns whether the image was read
+// whole; the caller checks `out` for write errors.
+bool WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
+                        FILE* out);
+
+// A JSON string of `length` bytes: '"', '\\' and control bytes escaped, a
+// byte that is not part of well-formed UTF-8 written as U+FFFD.
+void WriteJsonString(FILE* out, const char* text, int32_t length);
+void WriteJsonString(FILE* out, const char* text);
+
+#endif  // GAME_IMAGE_DOCUMENT_H

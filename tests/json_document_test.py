@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Checks d88list --json against its schema, its text listing and soundcut.
+
+    json_document_test.py D88LIST SOUNDCUT MAKE_SAMPLE_IMAGE SCHEMA FOLDER [FAILING_FREAD]
+
+For each generated image (the named kinds and the page's differential run
+of random ones): the document validates against the schema; its disks,
+boot lines and every track's record IDs are those of the text listing; and
+on each disk soundcut recognises, a region has a sector not "ok" exactly
+when soundcut says it cannot read the region's sectors. With the
+preloaded FAILING_FREAD library, a failed read still ends a whole document
+with read_failed, exit status 1 and the read failure on standard error.
+"""
+import json
+import os
+import re
+import subprocess
+import sys
+
+import jsonschema
+
+RECOGNISED = b"Brevindor Tolvask (X1) Disk A\x82\xf0\x94\x46\x8e\xaf\x82\xb5\x82\xdc\x82\xb5\x82\xbd.\n"
+CANNOT_READ = b": \x83\x5a\x83\x4e\x83\x5e\x82\xf0\x93\xc7\x82\xdd\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1.\n"
+READ_FAILED = b"\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xf0\x93\xc7\x82\xdd\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1.\n"
+KINDS = ["sample", "gap", "other", "shuffled", "several", "longtrack"] + [f"random:{n}" for n in range(100)]
+
+
+def listing_disks(text):
+    """The text listing as [(disk line, boot line, {track: [ids]})]."""
+    disks = []
+    for line in text.split(b"\n"):
+        if line.startswith(b"disk "):
+            disks.append([line, None, {}])
+        elif line.startswith(b"  boot: "):
+            disks[-1][1] = line[len(b"  boot: "):]
+        elif line.startswith(b"  track "):
+            head, ids = line[len(b"  track "):].split(b":", 1)
+            disks[-1][2][int(head)] = ids.split()
+    return disks
+
+
+def check_against_listing(document, text, where):
+    listed = listing_disks(text)
+    assert len(listed) == len(document["disks"]), f"{where}: disk counts differ"
+    for disk, (line, boot, tracks) in zip(document["disks"], listed):
+        name = bytes.fromhex(disk["name"]["listing_hex"])
+        expected = b'disk %d: "%s" media 0x%02X size %d' % (
+            disk["index"], name, disk["media_type"], disk["size"])
+        assert line == expected, f"{where}: {line!r} != {expected!r}"
+        state = disk["boot"]["state"]
+        shown = {"name": b'"' + disk["boot"]["text"].encode() + b'"',
+                 "too_short": b"too short (%d bytes)" % disk["boot"]["bytes"], "none": b"none"}[state]
+        assert boot == shown, f"{where}: boot {boot!r} != {shown!r}"
+        ids = {track["index"]: [b"%02X/%02X/%02X/%02X" % (r["c"], r["h"], r["r"], r["n"])
+                                for r in track["records"]] for track in disk["tracks"]}
+        assert ids == tracks, f"{where}: disk {disk['index']}: records differ from the listing"
+
+
+def check_against_soundcut(document, said, where):
+    blocks = said.split(RECOGNISED)[1:]
+    game = [disk for disk in document["disks"] if disk["is_game_disk_a"]]
+    assert len(blocks) == len(game), f"{where}: {len(blocks)} recognised, {len(game)} game disks"
+    for disk, block in zip(game, blocks):
+        for region in disk["regions"]:
+            lacking = any(sector["state"] != "ok" for sector in region["sectors"])
+            unread = region["file"].encode() + CANNOT_READ in block
+            assert lacking == unread, f"{where}: disk {disk['index']} {region['file']}"
+
+
+def main():
+    d88list, soundcut, make_image, schema_path, folder = sys.argv[1:6]
+    failing_fread = sys.argv[6] if len(sys.argv) > 6 else None
+    with open(schema_path, encoding="utf-8") as stream:
+        validator = jsonschema.Draft202012Validator(json.load(stream))
+    os.makedirs(folder, exist_ok=True)
+    for kind in KINDS:
+        image = os.path.join(folder, re.sub(r"\W", "_", kind) + ".d88")
+        subprocess.run([make_image, image, kind], check=True, capture_output=True)
+        run = subprocess.run([d88list, "--json", image], capture_output=True)
+        assert run.returncode == 0 and run.stderr == b"", f"{kind}: {run.returncode} {run.stderr!r}"
+        document = json.loads(run.stdout)
+        validator.validate(document)
+        assert document["image"] == image and not document["read_failed"], kind
+        check_against_listing(document, subprocess.run([d88list, image], capture_output=True).stdout, kind)
+        said = subprocess.run([soundcut, os.path.abspath(image)], cwd=folder, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT).stdout
+        check_against_soundcut(document, said, kind)
+    print(f"{len(KINDS)} images: valid, as listed, as soundcut cut them")
+    if failing_fread:
+        image = os.path.join(folder, "several.d88")
+        for k in (1, 3, 10, 40):
+            env = dict(os.environ, LD_PRELOAD=failing_fread, FAILING_FREAD_FROM=str(k))
+            run = subprocess.run([d88list, "--json", image], capture_output=True, env=env)
+            document = json.loads(run.stdout)
+            validator.validate(document)
+            assert run.returncode == 1 and run.stderr == READ_FAILED, f"fread failing from {k}"
+            assert document["read_failed"] and document["exit_status"] == 1, f"fread failing from {k}"
+        print("a failed read ends a whole document")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
