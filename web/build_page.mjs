@@ -39,7 +39,10 @@ const bundled = await esbuild.build({
   bundle: true,
   format: 'iife',
   platform: 'browser',
-  nodePaths: [nodeModules],
+  // The zip library the build installed, never another copy that an npm
+  // install in web/ (for the tests) put nearer the sources.
+  alias: { fflate: join(nodeModules, 'fflate') },
+  absWorkingDir: dirname(here),
   legalComments: 'inline',
   write: false,
   logLevel: 'warning',
