@@ -126,7 +126,7 @@ test('a Japanese browser without workers gets Japanese text and the same files',
     await waitUntilReady(page);
     await choose(page, sample);
     assert.equal(await page.evaluate(() => document.body.dataset.engine), undefined);
-    assert.match((await state(page)).summary, /^Brevindor Tolvask \(X1\) Disk Aを認識しました/);
+    assert.match((await state(page)).summary, /^Brevindor Tolvask \(X1\) Disk Aが見つかりました \(1枚\)/);
     assert.deepEqual(await download(page, 'a[download="OPMMUS"]'), native.files.OPMMUS);
     await page.click('#lang');
     assert.match((await state(page)).summary, /^Disk A of Brevindor Tolvask \(X1\) found/);
