@@ -6,13 +6,13 @@
 // browser allows (a worker), on the page otherwise.
 
 // Returns { run(bytes), listing(bytes) }, each a Promise. Its source also
-// becomes the worker's, so it uses nothing else of the page.
+// becomes the worker's, so it uses nothing of the page or of another
+// module, only what the browser gives.
 //
 // The image is held once: every instance's file system is handed the one
 // buffer the page gave (none of them writes it), and each instance is
 // dropped, its file unlinked, before the next is made.
 function makeEngine(createModule, wasmBinary) {
-  const OutputFiles = ['PSGDRV', 'OPMDRV', 'PSGMUS', 'OPMMUS'];
   const ListingShown = 256 * 1024;
   // The whole listing stops here: only tracks that share their records can
   // list to more than the image's own size, and no image is over 256 MiB.
@@ -20,6 +20,10 @@ function makeEngine(createModule, wasmBinary) {
   // It is kept in pieces of this size, each a Blob of its own, so that the
   // module's output is never all held at once.
   const ListingPiece = 16 * 1024 * 1024;
+  // The map's records: a track's first ones and every one the boot sector
+  // or a region needs are shown, and of the rest at most this many in all,
+  // so that the map of any image stays small and quick to make.
+  const MapRecordBudget = 12000;
   const compiled = WebAssembly.compile(wasmBinary);
 
   // A new instance of the module, with its standard output and error
@@ -58,11 +62,12 @@ function makeEngine(createModule, wasmBinary) {
       });
       FS.mkdev(`/capture-${stream}`, device);
     });
-    const call = (name, ...args) => Module.ccall(name, 'number', args.map(() => 'string'), args);
+    const call = (name, ...args) => Module.ccall(name, 'number',
+      args.map((arg) => (typeof arg === 'number' ? 'number' : 'string')), args);
     const read = (path) => {
       try {
         return FS.readFile(path);
-      } catch (error) {
+      } catch {
         return null;
       }
     };
@@ -80,23 +85,30 @@ function makeEngine(createModule, wasmBinary) {
   // What making fresh instances has cost so far, in milliseconds.
   let instanceMs = 0;
 
-  // One call of `entry` on the image in a fresh instance: its exit code,
-  // whether its output was all taken, and the files named in `files` as it
-  // left them. Nothing else of the instance outlives the call.
-  const runOnce = async (entry, image, { outLimit = Infinity, take = () => true, files = [], args = [] } = {}) => {
+  // One call of `entry` on the image in a fresh instance, then the calls in
+  // `then` (each [name, ...args]) in the same instance: the entry's exit
+  // code, whether its output was all taken, and the files named in `files`
+  // and then in `moreFiles(filesRead)` as the calls left them. Nothing else
+  // of the instance outlives the call.
+  const runOnce = async (entry, image, { outLimit = Infinity, take = () => true, files = [], moreFiles = () => [],
+    args = [], then = [] } = {}) => {
     const started = performance.now();
     const program = await instance(outLimit, take);
     instanceMs += performance.now() - started;
     program.FS.writeFile('/image.d88', image, { canOwn: true });
     const code = program.call(entry, 'image.d88', ...args);
     program.FS.unlink('/image.d88');
+    for (const [name, ...rest] of then) program.call(name, ...rest);
     const left = {};
-    for (const name of files) {
+    const keep = (name) => {
       const bytes = program.read(`/${name}`);
       if (bytes) left[name] = bytes;
-    }
+    };
+    files.forEach(keep);
+    moreFiles(left).forEach(keep);
     return { code, whole: !program.written.outFailed, files: left };
   };
+  const jsonOf = (bytes) => JSON.parse(new TextDecoder().decode(bytes));
   const captured = () => {
     const chunks = [];
     const take = (stream, bytes) => {
@@ -107,14 +119,26 @@ function makeEngine(createModule, wasmBinary) {
   };
 
   return {
+    // soundcut's run of the image, with what the module says of it: its
+    // report, the game's facts it went by (file names, marks, regions) and
+    // the image's document for the map; and d88list's listing's beginning.
     async run(image) {
       instanceMs = 0;
       const timings = { start: performance.now() };
+      const imageBytes = image.length;
       const cutOutput = captured();
-      const cut = await runOnce('RunSoundcutOn', image, { take: cutOutput.take, files: OutputFiles,
-        args: ['/capture-out', '/capture-err'] });
+      // The report and the facts come from the instance that ran soundcut;
+      // the facts name the files it may have written.
+      const fileNames = (read) => jsonOf(read['facts.json']).regions.map((region) => region.file);
+      const cut = await runOnce('RunSoundcutOn', image, { take: cutOutput.take,
+        args: ['/capture-out', '/capture-err'],
+        then: [['WriteSoundcutReport', '/report.json'], ['WriteGameFacts', '/facts.json']],
+        files: ['report.json', 'facts.json'], moreFiles: fileNames });
+      const { 'report.json': reportBytes, 'facts.json': factsBytes, ...files } = cut.files;
+      const report = jsonOf(reportBytes);
+      const facts = jsonOf(factsBytes);
       // Both streams also as one, in the order written, as a console shows
-      // them: the page tells from it which disk each message belongs to.
+      // them.
       const chunks = cutOutput.chunks;
       const merged = joined(chunks.map((chunk) => chunk.bytes));
       const soundcut = { code: cut.code, out: bytesOf(chunks, 'out'), err: bytesOf(chunks, 'err'), merged };
@@ -127,12 +151,13 @@ function makeEngine(createModule, wasmBinary) {
       const d88list = { code: preview.code, head: bytesOf(listOutput.chunks, 'out'), whole: preview.whole,
         err: bytesOf(listOutput.chunks, 'err') };
       timings.d88list = performance.now();
-      const mapper = await runOnce('WriteDiskMapOf', image, { files: ['map.json'], args: ['/map.json'] });
+      // Where the image cannot be opened there is no document: no disk.
+      const mapper = await runOnce('WriteImageJsonOf', image, { files: ['map.json'], args: ['/map.json', MapRecordBudget] });
       const mapBytes = mapper.files['map.json'] || new TextEncoder().encode('{"disks":[]}');
-      const map = JSON.parse(new TextDecoder().decode(mapBytes));
+      const map = jsonOf(mapBytes);
       timings.map = performance.now();
       timings.instances = instanceMs;
-      return { soundcut, d88list, map, mapBytes: mapBytes.length, files: cut.files, timings };
+      return { imageBytes, soundcut, report, facts, d88list, map, mapBytes: mapBytes.length, files, timings };
     },
     // The whole listing of an image, as a Blob of pieces: { blob, whole,
     // refused }. Past WholeListingLimit it stops (whole is false); where the
@@ -145,7 +170,7 @@ function makeEngine(createModule, wasmBinary) {
       const keepPending = () => {
         try {
           pieces.push(new Blob(pending));
-        } catch (error) {
+        } catch {
           refused = true;
         }
         pending = [];
@@ -167,7 +192,7 @@ function makeEngine(createModule, wasmBinary) {
       for (; kept < pieces.length; ++kept) {
         try {
           await pieces[kept].slice(0, 1).arrayBuffer();
-        } catch (error) {
+        } catch {
           refused = true;
           break;
         }
@@ -181,8 +206,9 @@ function makeEngine(createModule, wasmBinary) {
 // The worker's side: every request carries an id and gets exactly one
 // reply with it, its result or its error (also when its result cannot be
 // sent); requests are served one at a time, in the order they came, and
-// one that fails leaves the next untouched.
-function workerMain() {
+// one that fails leaves the next untouched. Its source becomes the
+// worker's with makeEngine's, which it is handed.
+function workerMain(makeEngine) {
   let engine = null;
   let queue = Promise.resolve();
   const serve = async (message) => {
@@ -237,15 +263,15 @@ function wasmBinary() {
 // Resolves to { run(bytes), listing(bytes) }, each resolving to its result
 // or rejecting with what went wrong: in a worker where the browser allows
 // one, on the page otherwise.
-function startEngine() {
+export function startEngine() {
   const binary = wasmBinary();
   const onPage = () => makeEngine(window.createSoundcutModule, binary);
   let worker;
   try {
-    const source = `${document.getElementById('engine').textContent}\n${makeEngine}\n(${workerMain})();`;
+    const source = `${document.getElementById('engine').textContent}\n(${workerMain})(${makeEngine});`;
     worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
     worker.postMessage({ wasm: binary });
-  } catch (error) {
+  } catch {
     return Promise.resolve(onPage());
   }
   return new Promise((resolve) => {

@@ -3,43 +3,46 @@
 // mark of their own), and every sector a region needs but the disk lacks
 // as a gap. The map is a grid: one tab stop, arrow keys inside it, and the
 // focused cell's details shown as hovering shows them. Each region's
-// sectors are also listed as text.
-'use strict';
+// sectors are also listed as text. What the map shows comes from the
+// image's document (the one d88list --json writes), its marks and region
+// order from the game's facts: both as the module gives them.
+import { element } from './dom.js';
+import { text } from './texts.js';
 
 const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 const idText = (c, h, r, n) => [c, h, r, n].map(hex2).join('/');
-// Each region's mark, and the boot sector's, shown in its cells and the
-// legend: the colours alone would not tell every reader the regions apart.
-const RegionMarks = ['1', '2', '3', '4'];
-const BootMark = 'B';
-const BootIndex = 4;
+// A region's colour is that of its place in the facts' order (r0-r3); its
+// mark, and the boot sector's, show in its cells and the legend, as the
+// colours alone would not tell every reader the regions apart.
+const regionIndexOf = (facts, file) => facts.regions.findIndex((region) => region.file === file);
 
-function legend() {
+export function legend(facts) {
   const swatch = (className, mark, label) =>
     element('span', {}, [element('span', { className: `cell ${className}`, textContent: mark }, [], { 'aria-hidden': 'true' }), label]);
   return element('p', { className: 'legend' }, [
-    ...OutputFiles.map((file, index) => swatch(`r${index}`, RegionMarks[index], file)),
-    swatch('boot', BootMark, text().legendBoot),
+    ...facts.regions.map((region, index) => swatch(`r${index}`, region.mark, region.file)),
+    swatch('boot', facts.boot_mark, text().legendBoot),
     swatch('gap r0', '!', text().legendGap),
   ]);
 }
 
 // One line per region: its sectors in the order read, each with its state.
-function regionSectorLines(disk) {
-  return element('ul', { className: 'region-sectors' }, (disk.regions || []).map((region, index) =>
-    element('li', { textContent: text().regionSectors(region.file, RegionMarks[index],
-      region.sectors.map(([, c, h, r, , state]) => `C${c} H${h} R${r} (${text().sectorStates[state]})`).join(', ')) })));
+export function regionSectorLines(disk, facts) {
+  return element('ul', { className: 'region-sectors' }, (disk.regions || []).map((region) =>
+    element('li', { textContent: text().regionSectors(region.file, facts.regions[regionIndexOf(facts, region.file)].mark,
+      region.sectors.map(({ c, h, r, state }) => `C${c} H${h} R${r} (${text().sectorStates[state]})`).join(', ')) })));
 }
 
-function gapsByTrackOf(disk) {
+function gapsByTrackOf(disk, facts) {
   const gaps = new Map();
-  (disk.regions || []).forEach((region, index) => {
-    for (const [track, c, h, r, n, state] of region.sectors) {
+  for (const region of disk.regions || []) {
+    const index = regionIndexOf(facts, region.file);
+    for (const { track, c, h, r, n, state } of region.sectors) {
       if (state === 'ok') continue;
       if (!gaps.has(track)) gaps.set(track, []);
-      gaps.get(track).push({ track, file: region.file, index, state, id: idText(c, h, r, n) });
+      gaps.get(track).push({ track, file: region.file, index, mark: facts.regions[index].mark, state, id: idText(c, h, r, n) });
     }
-  });
+  }
   return gaps;
 }
 
@@ -48,25 +51,26 @@ function gapsByTrackOf(disk) {
 const gridCell = (className, textContent, info, spoken = info) =>
   element('span', { className, textContent, title: info, tabIndex: -1 }, [], { role: 'gridcell', 'aria-label': spoken });
 
-function mapRow(number, track, gaps) {
+function mapRow(number, track, gaps, facts) {
   const row = element('div', { className: 'row' },
     [element('b', { textContent: `${text().track} ${number}` }, [], { role: 'rowheader' })], { role: 'row' });
   row.dataset.track = number;
   const more = (count) => gridCell('cell more', text().more(count), text().moreInfo(count));
   let shownUpTo = 0;
-  for (const [position, c, h, r, n, size, mark] of track.cells) {
+  for (const { at: position, c, h, r, n, data_size: size, mark = '' } of track.records) {
     if (position > shownUpTo) row.append(more(position - shownUpTo));
-    const shownMark = mark === BootIndex ? BootMark : mark >= 0 ? RegionMarks[mark] : '';
+    const boot = mark === facts.boot_mark;
+    const index = facts.regions.findIndex((candidate) => candidate.mark === mark);
     // The name a screen reader gives begins with the mark the cell shows.
-    const region = mark === BootIndex ? `${BootMark} ${text().legendBoot}` : mark >= 0 ? `${shownMark} ${OutputFiles[mark]}` : '';
+    const region = boot ? `${mark} ${text().legendBoot}` : index >= 0 ? `${mark} ${facts.regions[index].file}` : '';
     const info = text().cellInfo({ track: number, position, id: idText(c, h, r, n), size, region });
-    const className = mark === BootIndex ? 'cell boot' : mark >= 0 ? `cell r${mark}` : 'cell';
-    row.append(gridCell(className, shownMark, info));
+    const className = boot ? 'cell boot' : index >= 0 ? `cell r${index}` : 'cell';
+    row.append(gridCell(className, mark, info));
     shownUpTo = position + 1;
   }
   if (track.count > shownUpTo) row.append(more(track.count - shownUpTo));
   for (const gap of gaps) {
-    const shown = `!${RegionMarks[gap.index]}`;
+    const shown = `!${gap.mark}`;
     row.append(gridCell(`cell gap r${gap.index}`, shown, text().gapInfo(gap), `${shown} ${text().gapInfo(gap)}`));
   }
   return row;
@@ -92,11 +96,12 @@ function moveFocus(map, cell, key) {
   return true;
 }
 
-function diskMap(disk) {
-  const gaps = gapsByTrackOf(disk);
-  const tracks = new Map(disk.tracks.map((track) => [track.t, track]));
+export function diskMap(disk, facts) {
+  const gaps = gapsByTrackOf(disk, facts);
+  const tracks = new Map(disk.tracks.map((track) => [track.index, track]));
   const numbers = [...new Set([...tracks.keys(), ...gaps.keys()])].sort((a, b) => a - b);
-  const rows = numbers.map((number) => mapRow(number, tracks.get(number) || { count: 0, cells: [] }, gaps.get(number) || []));
+  const rows = numbers.map((number) =>
+    mapRow(number, tracks.get(number) || { count: 0, records: [] }, gaps.get(number) || [], facts));
   const map = element('div', { className: 'map' }, rows, { role: 'grid', 'aria-label': text().mapLabel(disk.index) });
   const info = element('p', { className: 'cellinfo' }, [], { 'aria-live': 'polite' });
   const first = map.querySelector('[role="gridcell"]');

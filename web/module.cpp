@@ -11,7 +11,6 @@
 
 #include "d88_image.h"
 #include "d88list.h"
-#include "disk_map.h"
 #include "game_disk.h"
 #include "image_document.h"
 #include "soundcut.h"
@@ -171,14 +170,6 @@ EMSCRIPTEN_KEEPALIVE int RunSoundcutOn(const char* image, const char* outPath, c
 
 EMSCRIPTEN_KEEPALIVE int RunD88ListOn(const char* image, const char* outPath, const char* errPath) {
   return RunCaptured(RunD88List, "d88list", image, outPath, errPath);
-}
-
-// The map of the page's scripts until they read WriteImageJsonOf's document.
-EMSCRIPTEN_KEEPALIVE int WriteDiskMapOf(const char* image, const char* mapPath) {
-  FILE* out = std::fopen(mapPath, "wb");
-  if (out == nullptr) return 1;
-  const bool written = WriteDiskMap(image, out);
-  return std::fclose(out) == 0 && written ? 0 : 1;
 }
 
 }  // extern "C"

@@ -2,7 +2,13 @@
 // chooses or drops to the engine (engine.js) and shows what came back
 // (result.js). Nothing leaves the computer: the page's policy forbids
 // every network connection.
-'use strict';
+import { $ } from './dom.js';
+import { startEngine } from './engine.js';
+import { verdictOf } from './report.js';
+import { clearResult, showFailure, showListing, showResult } from './result.js';
+import { languageShown, switchLanguage, text } from './texts.js';
+
+const MaxImageBytes = 256 * 1024 * 1024;
 
 // What the page shows, and all that it draws from, so that the other
 // language draws exactly the same: the state of the image chosen last
@@ -16,7 +22,7 @@ let lastFile = null;
 let chosen = null;
 
 function applyTexts() {
-  document.documentElement.lang = language;
+  document.documentElement.lang = languageShown();
   for (const node of document.querySelectorAll('[data-text]')) node.textContent = text()[node.dataset.text];
   $('lang').textContent = text().lang;
   render();
@@ -85,7 +91,6 @@ async function processNow(file) {
     const engine = await runImage;
     const result = await engine.run(bytes);
     if (file !== chosen) return;
-    result.size = file.size;
     document.body.dataset.runMs = (performance.now() - started).toFixed(1);
     const t = result.timings;
     document.body.dataset.timings = `soundcut ${(t.soundcut - t.start).toFixed(0)} ms, d88list ${(t.d88list - t.soundcut).toFixed(0)} ms, map ${(t.map - t.d88list).toFixed(0)} ms, fresh instances ${t.instances.toFixed(1)} ms`;
@@ -139,9 +144,15 @@ $('listing-download').addEventListener('click', (event) => {
   });
 });
 $('lang').addEventListener('click', () => {
-  language = language === 'ja' ? 'en' : 'ja';
+  switchLanguage();
   applyTexts();
 });
+
+// What the tests read of the page, and the one thing they do with it.
+window.soundcutPage = {
+  get lastResult() { return lastResult; },
+  inTurn,
+};
 
 applyTexts();
 runImage = startEngine();

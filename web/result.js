@@ -1,114 +1,50 @@
 // What the page shows of a run: the verdict and one line per file, both
-// taken from what soundcut did (its exit code, its messages in order, the
-// files it wrote), the downloads, its messages, each disk with its map,
-// and the beginning of d88list's listing.
-'use strict';
-
-const hexToBytes = (hex) => Uint8Array.from(hex.match(/../g) || [], (pair) => parseInt(pair, 16));
-
-// ARIA roles, labels and live regions go in `attributes`: a browser that
-// does not reflect them as properties (Firefox ESR 115) would ignore them
-// there.
-function element(tag, properties = {}, children = [], attributes = {}) {
-  const node = document.createElement(tag);
-  Object.assign(node, properties);
-  for (const [name, value] of Object.entries(attributes)) node.setAttribute(name, value);
-  for (const child of children) node.append(child);
-  return node;
-}
-
-const blobUrls = [];
-function downloadLink(name, bytes, label, id) {
-  const url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
-  blobUrls.push(url);
-  const link = element('a', { href: url, download: name, textContent: label || name });
-  if (id) link.id = id;
-  return link;
-}
-
-// soundcut's messages, as the texts the programs write.
-const Said = {
-  recognised: 'Brevindor Tolvask (X1) Disk Aを認識しました.',
-  cutting: (file) => `cutting ... ${file}`,
-  cannotRead: (file) => `${file}: セクタを読み込めません.`,
-  cannotWrite: (file) => `${file}: ファイルを書き込めません.`,
-  readFailed: 'ファイルを読み込めません.',
-};
+// taken from soundcut's report of what it did, the downloads, its messages
+// as it wrote them, each disk with its map, and the beginning of d88list's
+// listing; a failed run in its place; the whole listing's link.
+import { $, element } from './dom.js';
+import { downloadLink, dropDownloads } from './downloads.js';
+import { bytesOfHex, shiftJis } from './image_text.js';
+import { diskMap, legend, regionSectorLines } from './map_view.js';
+import { fileOutcomes, verdictOf } from './report.js';
+import { text } from './texts.js';
+import { zipSync } from 'fflate';
 
 // The lines soundcut wrote to either stream, in order.
 const linesOf = (soundcut) => shiftJis.decode(soundcut.merged).split('\n').filter((line) => line !== '');
 
-// What soundcut did with each recognised disk, in order: per file, whether
-// its region was cut (its cutting line and no error for it).
-function cutsOf(soundcut) {
-  const disks = [];
-  let readFailed = false;
-  for (const line of linesOf(soundcut)) {
-    if (line === Said.recognised) disks.push({});
-    if (line === Said.readFailed) readFailed = true;
-    const disk = disks[disks.length - 1];
-    if (!disk) continue;
-    for (const file of OutputFiles) {
-      if (line === Said.cutting(file)) disk[file] = disk[file] === undefined ? true : disk[file];
-      if (line === Said.cannotRead(file) || line === Said.cannotWrite(file)) disk[file] = false;
-    }
-  }
-  return { disks, readFailed };
-}
-
-function verdictOf(result, cuts = cutsOf(result.soundcut)) {
-  if (result.size === 0) return 'empty';
-  if (cuts.disks.length === 0) {
-    // Not one disk header could be read: nothing in the file is a D88 disk.
-    // A disk without tracks is still a disk.
-    return result.map.disks.length > 0 ? 'not-found' : 'not-d88';
-  }
-  return result.soundcut.code === 0 && OutputFiles.every((file) => result.files[file]) ? 'cut' : 'partial';
-}
-
-// Why a recognised disk gave no file: the sectors its map lacks.
-function whyNotCut(disk, file) {
-  const region = (disk.regions || []).find((candidate) => candidate.file === file);
-  const lacking = region ? region.sectors.filter((sector) => sector[5] !== 'ok') : [];
+// Why a disk gave no file: the sectors it lacked, if that was why.
+function whyNotCut(lacking) {
   if (lacking.length === 0) return text().notCut;
-  return text().sectorsMissing(lacking.map((s) => `C${s[1]} H${s[2]} R${s[3]} (${text().states[s[5]]})`).join(', '));
+  return text().sectorsMissing(lacking.map((s) => `C${s.c} H${s.h} R${s.r} (${text().states[s.state]})`).join(', '));
 }
 
-// For each file: the disk its bytes came from (the last that gave it, as
-// on a console), and every later recognised disk that could not.
-function regionLines(result, { disks }) {
-  const games = result.map.disks.filter((disk) => disk.game);
-  return OutputFiles.map((file) => {
-    let from = -1;
-    disks.forEach((cut, k) => { if (cut[file]) from = k; });
-    const failedAfter = disks.map((cut, k) => ({ cut, k }))
-      .filter(({ cut, k }) => k > from && cut[file] === false && games[k])
-      .map(({ k }) => text().regionFailed(games[k].index, whyNotCut(games[k], file)));
-    const head = result.files[file] && from >= 0 && games[from]
-      ? text().regionFrom(file, result.files[file].length, games[from].index)
-      : text().regionNone(file);
-    return [head, ...failedAfter].join(' ');
+function regionLines(result) {
+  return fileOutcomes(result).map(({ file, from, bytes, failed }) => {
+    const head = from === null ? text().regionNone(file) : text().regionFrom(file, bytes, from);
+    return [head, ...failed.map(({ disk, lacking }) => text().regionFailed(disk, whyNotCut(lacking)))].join(' ');
   });
 }
 
-function showResult(result) {
-  const cuts = cutsOf(result.soundcut);
-  const verdict = verdictOf(result, cuts);
-  const games = result.map.disks.filter((disk) => disk.game);
+export function showResult(result) {
+  const { report, facts } = result;
+  const verdict = verdictOf(result);
+  const recognised = report.disks.length;
   const summary = $('summary');
   summary.dataset.verdict = verdict;
   summary.textContent = {
     empty: text().empty, 'not-d88': text().notD88, 'not-found': text().notFound,
-    cut: text().cut(games.length), partial: text().partial(games.length),
+    cut: text().cut(recognised), partial: text().partial(recognised),
   }[verdict];
-  const lines = verdict === 'cut' || verdict === 'partial' ? regionLines(result, cuts) : [];
-  if (cuts.readFailed) lines.push(text().readFailed);
+  const lines = verdict === 'cut' || verdict === 'partial' ? regionLines(result) : [];
+  if (report.read_failed) lines.push(text().readFailed);
   $('regions').replaceChildren(...lines.map((line) => element('li', { textContent: line })));
 
-  while (blobUrls.length) URL.revokeObjectURL(blobUrls.pop());
-  const links = OutputFiles.filter((file) => result.files[file]).map((file) => downloadLink(file, result.files[file]));
-  if (links.length === OutputFiles.length) {
-    const zipped = fflate.zipSync(Object.fromEntries(OutputFiles.map((file) => [file, result.files[file]])), { level: 6 });
+  dropDownloads();
+  const names = facts.regions.map((region) => region.file);
+  const links = names.filter((file) => result.files[file]).map((file) => downloadLink(file, result.files[file]));
+  if (links.length === names.length) {
+    const zipped = zipSync(Object.fromEntries(names.map((file) => [file, result.files[file]])), { level: 6 });
     links.push(downloadLink('soundcut.zip', zipped, text().zip, 'zip'));
   }
   $('downloads').replaceChildren(...links);
@@ -118,8 +54,8 @@ function showResult(result) {
   $('messages-box').open = messages !== '';
 
   // The last recognised disk is the one whose cut the files hold.
-  const shownOpen = games[games.length - 1];
-  $('disks').replaceChildren(...result.map.disks.map((disk) => diskSection(disk, disk === shownOpen)));
+  const shownOpen = recognised > 0 ? report.disks[recognised - 1].index : null;
+  $('disks').replaceChildren(...result.map.disks.map((disk) => diskSection(disk, facts, disk.index === shownOpen)));
 
   const listing = result.d88list;
   $('listing').textContent = shiftJis.decode(listing.head) + (listing.whole ? '' : `\n${text().listingCut}`);
@@ -127,8 +63,8 @@ function showResult(result) {
 }
 
 // No result: nothing of an earlier one stays.
-function clearResult() {
-  while (blobUrls.length) URL.revokeObjectURL(blobUrls.pop());
+export function clearResult() {
+  dropDownloads();
   const summary = $('summary');
   summary.textContent = '';
   delete summary.dataset.verdict;
@@ -140,7 +76,7 @@ function clearResult() {
 }
 
 // A run that failed, in the result's place: what went wrong.
-function showFailure(line, error) {
+export function showFailure(line, error) {
   const summary = $('summary');
   summary.dataset.verdict = 'failed';
   summary.textContent = line;
@@ -150,7 +86,7 @@ function showFailure(line, error) {
 
 // The whole listing's link: the listing once made (and whether it is
 // whole), or why it could not be made; a link that makes it otherwise.
-function showListing(listing) {
+export function showListing(listing) {
   const link = $('listing-download');
   link.href = listing && listing.url ? listing.url : '#';
   let note = '';
@@ -162,20 +98,19 @@ function showListing(listing) {
 
 // A disk's summary line, and its map, drawn when the disk is opened (the
 // disk whose cut the files hold opens at once), so that 64 disks cost 64
-// lines. Its name and boot name come quoted as d88list shows them.
-function diskSection(disk, open) {
-  disk.shownName = shiftJis.decode(hexToBytes(disk.name));
-  disk.shownBoot = shiftJis.decode(hexToBytes(disk.bootName));
+// lines. Its name and boot name are shown as d88list shows them.
+function diskSection(disk, facts, open) {
+  const name = shiftJis.decode(bytesOfHex(disk.name.listing_hex));
   const section = element('details', { className: 'disk' }, [
-    element('summary', { textContent: `${text().disk(disk)} · ${text().boot(disk)}` }),
+    element('summary', { textContent: `${text().disk(disk.index, name, disk.is_game_disk_a)} · ${text().boot(disk.boot)}` }),
   ]);
   section.dataset.disk = disk.index;
-  section.dataset.game = disk.game;
+  section.dataset.game = disk.is_game_disk_a;
   let drawn = false;
   section.addEventListener('toggle', () => {
     if (!section.open || drawn) return;
     drawn = true;
-    section.append(legend(), regionSectorLines(disk), diskMap(disk));
+    section.append(legend(facts), regionSectorLines(disk, facts), diskMap(disk, facts));
   });
   section.open = open;
   return section;

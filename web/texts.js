@@ -1,12 +1,17 @@
-// The page's texts, in English and Japanese, and the language shown.
-'use strict';
+// The page's texts, in English and Japanese, and the language shown. The
+// game's file names and marks are not among them: they come with each
+// result, from the module.
 
-const MaxImageBytes = 256 * 1024 * 1024;
-const OutputFiles = ['PSGDRV', 'OPMDRV', 'PSGMUS', 'OPMMUS'];
+// The boot line, in both languages as d88list writes it.
+const bootLine = (boot) => ({
+  none: 'boot: none',
+  too_short: `boot: too short (${boot.bytes} bytes)`,
+  name: `boot: "${boot.text}"`,
+})[boot.state];
 
 const Texts = {
   en: {
-    intro: 'Cuts the sound driver and music data (PSGDRV, OPMDRV, PSGMUS, OPMMUS) out of every disk A of Brevindor Tolvask (X1) in a D88 image.',
+    intro: 'Cuts the sound driver and music data out of every disk A of Brevindor Tolvask (X1) in a D88 image.',
     private: 'The image never leaves your computer: it is read here, in your browser, and nothing is uploaded.',
     drop: 'Drop a D88 image anywhere on this page, or choose one:',
     lang: '日本語',
@@ -36,8 +41,8 @@ const Texts = {
     listingLimited: (mib) => `The whole listing runs past ${mib} MiB: the download holds its first ${mib} MiB.`,
     listingRefused: 'The browser could not hold the whole listing: the download holds only its beginning.',
     listingFailed: (error) => `The whole listing could not be made: ${error}`,
-    disk: (d) => `Disk ${d.index}: "${d.shownName}"${d.game ? ' — disk A of the game' : ''}`,
-    boot: (d) => d.bootBytes === 0 ? 'boot: none' : d.bootBytes < 17 ? `boot: too short (${d.bootBytes} bytes)` : `boot: "${d.shownBoot}"`,
+    disk: (index, name, game) => `Disk ${index}: "${name}"${game ? ' — disk A of the game' : ''}`,
+    boot: bootLine,
     track: 'track',
     more: (n) => `+${n} more`,
     legendBoot: 'boot sector',
@@ -50,7 +55,7 @@ const Texts = {
     gapInfo: (g) => `track ${g.track}: ${g.file} needs ${g.id}, which is ${Texts.en.states[g.state]}`,
   },
   ja: {
-    intro: 'D88イメージの中のBrevindor Tolvask (X1) Disk Aから、サウンドドライバと音楽データ (PSGDRV, OPMDRV, PSGMUS, OPMMUS) を切り出します。',
+    intro: 'D88イメージの中のBrevindor Tolvask (X1) Disk Aから、サウンドドライバと音楽データを切り出します。',
     private: 'イメージはこのコンピュータの外に出ません。ブラウザの中で読み込み、何もアップロードしません。',
     drop: 'D88イメージをこのページにドロップするか、選んでください:',
     lang: 'English',
@@ -63,8 +68,8 @@ const Texts = {
     tooLarge: 'ファイルが256 MiBより大きいため、フロッピーディスクのイメージではありません。',
     notD88: 'このファイルはD88イメージではありません。ディスクヘッダを1つも読み込めません。',
     notFound: 'このイメージにはBrevindor Tolvask (X1) Disk Aがありません。各ディスクのboot行に、代わりに見つかったものが表示されます。',
-    cut: (n) => `Brevindor Tolvask (X1) Disk Aを認識しました (${n}枚)。4つのファイルをすべて切り出しました。`,
-    partial: (n) => `Brevindor Tolvask (X1) Disk Aを認識しました (${n}枚) が、切り出せなかったファイルがあります。`,
+    cut: (n) => `Brevindor Tolvask (X1) Disk Aが見つかりました (${n}枚)。4つのファイルをすべて切り出しました。`,
+    partial: (n) => `Brevindor Tolvask (X1) Disk Aが見つかりました (${n}枚) が、切り出せなかったファイルがあります。`,
     regionFrom: (file, bytes, disk) => `${file}: ディスク ${disk} から切り出しました (${bytes}バイト)。`,
     regionNone: (file) => `${file}: 切り出せません。`,
     regionFailed: (disk, why) => `ディスク ${disk}: ${why}。`,
@@ -80,8 +85,8 @@ const Texts = {
     listingLimited: (mib) => `一覧全体は${mib} MiBを超えます。ダウンロードには最初の${mib} MiBだけが入っています。`,
     listingRefused: 'ブラウザが一覧全体を保持できませんでした。ダウンロードには最初の部分だけが入っています。',
     listingFailed: (error) => `一覧全体を作れませんでした: ${error}`,
-    disk: (d) => `ディスク ${d.index}: "${d.shownName}"${d.game ? ' — ゲームのDisk A' : ''}`,
-    boot: (d) => d.bootBytes === 0 ? 'boot: none' : d.bootBytes < 17 ? `boot: too short (${d.bootBytes} bytes)` : `boot: "${d.shownBoot}"`,
+    disk: (index, name, game) => `ディスク ${index}: "${name}"${game ? ' — ゲームのDisk A' : ''}`,
+    boot: bootLine,
     track: 'トラック',
     more: (n) => `他${n}個`,
     legendBoot: 'ブートセクタ',
@@ -96,6 +101,9 @@ const Texts = {
 };
 
 let language = (navigator.language || 'en').toLowerCase().startsWith('ja') ? 'ja' : 'en';
-const text = () => Texts[language];
-const $ = (id) => document.getElementById(id);
-const shiftJis = new TextDecoder('shift_jis');
+
+export const text = () => Texts[language];
+export const languageShown = () => language;
+export function switchLanguage() {
+  language = language === 'ja' ? 'en' : 'ja';
+}

@@ -74,15 +74,15 @@ export async function waitUntilReady(page) {
 // verdict and the offered downloads. `evaluate` runs a function in the page
 // (any engine's driver).
 export const readLastRun = (evaluate) => evaluate(() => ({
-  files: Object.fromEntries(Object.entries(lastResult.files).map(([name, bytes]) => [name, Array.from(bytes)])),
-  code: lastResult.soundcut.code,
+  files: Object.fromEntries(Object.entries(soundcutPage.lastResult.files).map(([name, bytes]) => [name, Array.from(bytes)])),
+  code: soundcutPage.lastResult.soundcut.code,
   messages: document.getElementById('messages').textContent,
-  head: Array.from(lastResult.d88list.head),
+  head: Array.from(soundcutPage.lastResult.d88list.head),
   verdict: document.getElementById('summary').dataset.verdict,
   links: [...document.querySelectorAll('#downloads a')].map((link) => link.download),
   regions: [...document.querySelectorAll('#regions li')].map((item) => item.textContent),
   mapBytes: Number(document.body.dataset.mapBytes),
-  mapMs: lastResult.timings.map - lastResult.timings.d88list,
+  mapMs: soundcutPage.lastResult.timings.map - soundcutPage.lastResult.timings.d88list,
 }));
 
 // The page gave, for an image, exactly what the native programs give for

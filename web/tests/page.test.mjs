@@ -8,7 +8,6 @@ import { mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:f
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
-import { unzipSync } from 'fflate';
 import { assertSameAsNative, choose, image, launchBrowser, nativeBuild, nativeRun, outputFiles, pagePath, readLastRun,
   scratch, serveSite, waitUntilReady } from './harness.mjs';
 
@@ -69,18 +68,14 @@ for (const served of [true, false]) {
       if (server) server.close();
     });
 
-    test('the sample image gives the native files, zip and listing', async () => {
+    // Each file's bytes and the zip, in every engine: engines.test.mjs.
+    test('the sample image downloads as the native files and listing', async () => {
       await choose(page, sample);
       const shown = await state(page);
       assert.equal(shown.state, 'done');
-      assert.equal(shown.verdict, 'cut');
-      assert.deepEqual(shown.links, [...outputFiles, 'soundcut.zip']);
       for (const name of outputFiles) {
         assert.deepEqual(await download(page, `a[download="${name}"]`), native.files[name], name);
       }
-      const members = unzipSync(new Uint8Array(await download(page, 'a#zip')));
-      assert.deepEqual(Object.keys(members).sort(), [...outputFiles].sort());
-      for (const name of outputFiles) assert.deepEqual(Buffer.from(members[name]), native.files[name], name);
       await page.click('#listing-box summary');
       assert.deepEqual(await download(page, '#listing-download'), native.listing);
       if (served) {
@@ -90,28 +85,22 @@ for (const served of [true, false]) {
       }
     });
 
-    test('missing sectors show as gaps, and the other regions are offered', async () => {
+    // The verdicts and downloads of these images, and of a foreign disk and
+    // a file of text, in every engine: engines.test.mjs.
+    test('missing sectors show as gaps', async () => {
       await choose(page, gap);
-      const shown = await state(page);
-      assert.equal(shown.verdict, 'partial');
-      assert.deepEqual(shown.links, ['PSGDRV', 'OPMDRV', 'PSGMUS']);
       const gaps = await page.$$eval('.row[data-track="9"] .cell.gap.r3', (cells) => cells.map((cell) => cell.title));
       assert.deepEqual(gaps, ['track 9: OPMMUS needs 04/01/03/03, which is missing']);
       assert.equal(await page.$$eval('.row[data-track="9"] .cell.r3:not(.gap)', (cells) => cells.length), 4);
-      assert.deepEqual(await download(page, 'a[download="PSGMUS"]'), native.files.PSGMUS);
     });
 
-    test('foreign, empty and non-D88 files get a clear answer, one after the other', async () => {
+    test('a foreign disk shows its boot name, an empty file gets a clear answer, then the next image its own', async () => {
       await choose(page, image('other'));
       let shown = await state(page);
-      assert.deepEqual([shown.state, shown.verdict, shown.links], ['done', 'not-found', []]);
       assert.match(shown.disks, /boot: "Other X1 System "/);
       await choose(page, file('empty.d88', Buffer.alloc(0)));
       shown = await state(page);
       assert.deepEqual([shown.state, shown.verdict], ['error', 'empty']);
-      await choose(page, file('notes.txt', Buffer.from('Not an image at all.\n'.repeat(30))));
-      shown = await state(page);
-      assert.deepEqual([shown.state, shown.verdict], ['error', 'not-d88']);
       await choose(page, sample);
       shown = await state(page);
       assert.deepEqual([shown.state, shown.verdict], ['done', 'cut']);
@@ -137,7 +126,7 @@ test('a Japanese browser without workers gets Japanese text and the same files',
     await waitUntilReady(page);
     await choose(page, sample);
     assert.equal(await page.evaluate(() => document.body.dataset.engine), undefined);
-    assert.match((await state(page)).summary, /^Brevindor Tolvask \(X1\) Disk Aを認識しました/);
+    assert.match((await state(page)).summary, /^Brevindor Tolvask \(X1\) Disk Aが見つかりました \(1枚\)/);
     assert.deepEqual(await download(page, 'a[download="OPMMUS"]'), native.files.OPMMUS);
     await page.click('#lang');
     assert.match((await state(page)).summary, /^Disk A of Brevindor Tolvask \(X1\) found/);
@@ -178,7 +167,7 @@ describe('one page, image after image', () => {
     await choose(page, image('longtrack'));
     await page.evaluate(() => {
       document.getElementById('listing-box').open = true;
-      inTurn(() => new Promise((go) => { window.letGo = go; }));
+      soundcutPage.inTurn(() => new Promise((go) => { window.letGo = go; }));
     });
     await page.click('#listing-download');
     const downloads = [];
@@ -240,11 +229,14 @@ describe('one page, image after image', () => {
     });
   }
 
+  // The map's data is the image's document with its plain records limited
+  // (12,000 in all): some 1.5 MB with every field of a record named, where
+  // the whole document would run to hundreds of MB.
   test('the map of 64 disks of 65,000 copies of the boot ID each stays small and quick', async () => {
     await choose(page, image('duplicates'));
     const shown = await lastRun(page);
     assert.equal(shown.verdict, 'cut');
-    assert.ok(shown.mapBytes < 1024 * 1024, `map of ${shown.mapBytes} bytes`);
+    assert.ok(shown.mapBytes < 2 * 1024 * 1024, `map of ${shown.mapBytes} bytes`);
     assert.ok(shown.mapMs < 1000, `map made in ${shown.mapMs} ms`);
     assert.equal(await page.$$eval('.disk[open] .row[data-track="0"] .cell.boot', (cells) => cells.length), 1);
   });
@@ -354,7 +346,7 @@ for (const [what, setUp, argument, error] of failures) {
       assert.deepEqual([shown.state, shown.verdict, shown.summary, shown.links, shown.disks, shown.rest],
         ['error', 'failed', 'gap.d88: could not be read.', [], '', ['', '', '#']]);
       assert.equal(shown.status, `gap.d88: could not be read. Error: ${error}`);
-      assert.equal(await page.evaluate(() => lastResult), null);
+      assert.equal(await page.evaluate(() => soundcutPage.lastResult), null);
       await page.click('#lang');
       shown = await state(page);
       assert.equal(shown.summary, 'gap.d88: 読み込めませんでした。');
