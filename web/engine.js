@@ -22,8 +22,9 @@ function makeEngine(createModule, wasmBinary) {
   const ListingPiece = 16 * 1024 * 1024;
   // The map's records: a track's first ones and every one the boot sector
   // or a region needs are shown, and of the rest at most this many in all,
-  // so that the map of any image stays small and quick to make.
-  const MapRecordBudget = 12000;
+  // so that the map of any image stays small (under 1 MB: each record is
+  // a JSON object with its fields named) and quick to make.
+  const MapRecordBudget = 6500;
   const compiled = WebAssembly.compile(wasmBinary);
 
   // A new instance of the module, with its standard output and error
