@@ -134,11 +134,16 @@ const ProgramAbout About{"d88list", HelpText, "[--json] ", "d88file..."};
 // A name as typed is untrusted text too (a file of a collection): written
 // under the disk name's rule. On standard error, which may be a terminal
 // when standard output is not, bytes 0x80 to 0x9F are always escaped.
-char NameText[QuotedCapacity(4 * MaxPathLength)];
+// Converted, a path takes at most 4 bytes a unit; a longer argument (a
+// POSIX one is not converted) is cut there rather than overrun the text.
+constexpr int32_t MaxNameBytes = 4 * MaxPathLength;
+constexpr int32_t NameTextCapacity = QuotedCapacity(MaxNameBytes);
+char NameText[NameTextCapacity];
 
 const char* QuotedName(const PathChar* path, QuotedText rule) {
   const char* name = InMessageEncoding(path);
-  const auto length = static_cast<int32_t>(std::strlen(name));
+  int32_t length = 0;
+  while (length < MaxNameBytes && name[length] != 0) ++length;
   Quote(reinterpret_cast<const unsigned char*>(name), length, rule, NameText);
   return NameText;
 }
