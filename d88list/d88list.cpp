@@ -132,8 +132,10 @@ bool IsJsonOption(const PathChar* argument) {
 const ProgramAbout About{"d88list", HelpText, "[--json] ", "d88file..."};
 
 // A name as typed is untrusted text too (a file of a collection): written
-// under the disk name's rule. On standard error, which may be a terminal
-// when standard output is not, bytes 0x80 to 0x9F are always escaped.
+// under the disk name's rule. On POSIX, standard error may be a terminal
+// that obeys 8-bit controls when standard output is not, so a message
+// escapes every character holding a byte 0x80 to 0x9F; a Windows console
+// converts every character, so a name there keeps its Japanese.
 // Converted, a path takes at most 4 bytes a unit; a longer argument (a
 // POSIX one is not converted) is cut there rather than overrun the text.
 constexpr int32_t MaxNameBytes = 4 * MaxPathLength;
@@ -149,7 +151,11 @@ const char* QuotedName(const PathChar* path, QuotedText rule) {
 }
 
 const char* NameForMessage(const PathChar* path) {
+#ifdef _WIN32
+  return QuotedName(path, QuotedText::ShiftJis);
+#else
   return QuotedName(path, QuotedText::ShiftJisWithoutC1);
+#endif
 }
 
 // Several images: each listing under a header line as head(1) writes
