@@ -6,7 +6,7 @@
 #include "version.h"
 
 // "Usage: <program> [options] [d88file]"
-#define USAGE_MESSAGE "Usage: %s %s[d88file]\n"
+#define USAGE_MESSAGE "Usage: %s %s%s\n"
 
 // ファイルをオープンできません. (the file cannot be opened), in Shift-JIS
 #define OPEN_FAILED_MESSAGE                                           \
@@ -52,11 +52,11 @@ bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAb
                      int& exitCode) {
   exitCode = 1;
   if (argc != 2) {
-    PrintError(USAGE_MESSAGE, ProgramName(argc, argv), about.options);
+    PrintUsageError(argc, argv, about);
     return false;
   }
   if (AsksForHelp(argv[1])) {
-    PrintOut(USAGE_MESSAGE, ProgramName(argc, argv), about.options);
+    PrintOut(USAGE_MESSAGE, ProgramName(argc, argv), about.options, about.operands);
     PrintOut("\n%s", about.help);
     exitCode = FinishOutput() ? 0 : 1;
     return false;
@@ -66,17 +66,35 @@ bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAb
     exitCode = FinishOutput() ? 0 : 1;
     return false;
   }
-  // A directory or a pipe would open as a stream that holds no disk and be
-  // taken for an empty image; only a regular file is an image.
-  if (!image.OpenStream(OpenRegularFileForReading(argv[1]))) {
-    PrintError("%s", OPEN_FAILED_MESSAGE);
+  if (!OpenImageFile(image, argv[1])) {
+    PrintOpenFailure();
     return false;
   }
   exitCode = 0;
   return true;
 }
 
-void PrintReadFailure() { PrintError("%s", READ_FAILED_MESSAGE); }
+// A directory or a pipe would open as a stream that holds no disk and be
+// taken for an empty image; only a regular file is an image.
+bool OpenImageFile(D88Image& image, const PathChar* path) {
+  return image.OpenStream(OpenRegularFileForReading(path));
+}
+
+bool IsCommandLineOption(const PathChar* argument) {
+  return AsksForHelp(argument) || IsOption(argument, "--version");
+}
+
+void PrintUsageError(int argc, PathChar** argv, const ProgramAbout& about) {
+  PrintError(USAGE_MESSAGE, ProgramName(argc, argv), about.options, about.operands);
+}
+
+void PrintOpenFailure(const char* name) {
+  PrintError("%s%s%s", name != nullptr ? name : "", name != nullptr ? ": " : "", OPEN_FAILED_MESSAGE);
+}
+
+void PrintReadFailure(const char* name) {
+  PrintError("%s%s%s", name != nullptr ? name : "", name != nullptr ? ": " : "", READ_FAILED_MESSAGE);
+}
 
 void PressEnterToClose() {
   PrintOut(PRESS_ENTER_MESSAGE);

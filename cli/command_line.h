@@ -10,7 +10,8 @@
 struct ProgramAbout {
   const char* name;  // as in "soundcut 1.0.0"
   const char* help;  // follows the usage line: what it does, its exit codes
-  const char* options = "";  // in the usage line before [d88file], as "[--json] "
+  const char* options = "";  // in the usage line before the operands, as "[--json] "
+  const char* operands = "[d88file]";  // what the usage line asks for last
 };
 
 // Opens the image named by the only argument; it must be a regular file.
@@ -22,9 +23,22 @@ struct ProgramAbout {
 bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about,
                      int& exitCode);
 
-// Says on standard error that the image could not be read (an I/O error,
-// not the end of the file): what was found before it is all there is.
-void PrintReadFailure();
+// Opens the image at `path` in `image`; only a regular file is an image.
+bool OpenImageFile(D88Image& image, const PathChar* path);
+
+// Whether `argument` is one of the options ReadCommandLine answers.
+bool IsCommandLineOption(const PathChar* argument);
+
+// Prints the usage line on standard error, for a command line it cannot
+// take.
+void PrintUsageError(int argc, PathChar** argv, const ProgramAbout& about);
+
+// Say on standard error that the image could not be opened, or could not
+// be read (an I/O error, not the end of the file: what was found before it
+// is all there is). With `name` (one image of several), the message starts
+// with it and ": ".
+void PrintOpenFailure(const char* name = nullptr);
+void PrintReadFailure(const char* name = nullptr);
 
 // For a program started on a console window of its own (see launch.h),
 // which closes as soon as the program ends: asks the user to press Enter

@@ -19,18 +19,20 @@ namespace {
 D88Image Image;
 
 constexpr char HelpText[] =
-    "Shows what the D88 image d88file holds: for every disk its name, media\n"
+    "Shows what each D88 image d88file holds: for every disk its name, media\n"
     "type and size, the boot name that soundcut looks for in its boot sector,\n"
     "and the sector IDs (C/H/R/N, hexadecimal) of every track in recorded order.\n"
     "With --json, one JSON document instead, with every record's header and,\n"
     "for the game's disk A, the state of every sector soundcut reads.\n"
+    "Several images are listed in turn, each after a line \"==> d88file <==\"\n"
+    "(with --json, each document on one line of its own).\n"
     "\n"
     "Options, alone on the command line (an image named like one is ./--help):\n" HELP_OPTIONS
     "  --json          before d88file: write the listing as JSON\n"
     "\n"
-    "Exit codes: 0 after the listing; 1 after a usage error, when the image\n"
-    "cannot be opened, is not a regular file or cannot be read, or when the\n"
-    "listing cannot be written.\n";
+    "Exit codes: 0 after the listing; 1 after a usage error, when an image\n"
+    "cannot be opened, is not a regular file or cannot be read (the next one\n"
+    "is listed all the same), or when the listing cannot be written.\n";
 
 // A track lists at most 65,535 records (its count is 16 bits), 4 bytes each.
 // Too large for the stack, so it has static storage.
@@ -103,13 +105,20 @@ bool PrintDisk(int32_t disk) {
   return true;
 }
 
-// The document of `--json`: written straight to standard output, whose
-// failure ends the run with 1 like the listing's.
-int ListAsJson(const PathChar* imagePath) {
-  const ImageDocumentAbout about{"d88list", SOUNDCUT_VERSION, InUtf8(imagePath)};
-  const bool readWhole = WriteImageDocument(Image, about, EveryRecord, stdout);
-  if (!readWhole) PrintReadFailure();
-  return FinishOutput() && readWhole ? 0 : 1;
+// Writes the listing of the open image, as text or as its JSON document
+// (whose writes FinishOutput checks). False once standard output failed.
+// A failed read ends the listing where it came: what follows it is not
+// known.
+bool WriteListing(const PathChar* imagePath, bool json) {
+  if (json) {
+    const ImageDocumentAbout about{"d88list", SOUNDCUT_VERSION, InUtf8(imagePath)};
+    WriteImageDocument(Image, about, EveryRecord, stdout);
+    return true;
+  }
+  for (int32_t disk = 0; disk < Image.DiskCount() && !Image.ReadFailed(); ++disk) {
+    if (!PrintDisk(disk)) return false;
+  }
+  return true;
 }
 
 bool IsJsonOption(const PathChar* argument) {
@@ -120,22 +129,91 @@ bool IsJsonOption(const PathChar* argument) {
   return *argument == 0;
 }
 
-int List(int argc, PathChar** argv) {
+const ProgramAbout About{"d88list", HelpText, "[--json] ", "d88file..."};
+
+// A name as typed is untrusted text too (a file of a collection): written
+// under the disk name's rule. On POSIX, standard error may be a terminal
+// that obeys 8-bit controls when standard output is not, so a message
+// escapes every character holding a byte 0x80 to 0x9F; a Windows console
+// converts every character, so a name there keeps its Japanese.
+// Converted, a path takes at most 4 bytes a unit; a longer argument (a
+// POSIX one is not converted) is cut there rather than overrun the text.
+constexpr int32_t MaxNameBytes = 4 * MaxPathLength;
+constexpr int32_t NameTextCapacity = QuotedCapacity(MaxNameBytes);
+char NameText[NameTextCapacity];
+
+const char* QuotedName(const PathChar* path, QuotedText rule) {
+  const char* name = InMessageEncoding(path);
+  int32_t length = 0;
+  while (length < MaxNameBytes && name[length] != 0) ++length;
+  Quote(reinterpret_cast<const unsigned char*>(name), length, rule, NameText);
+  return NameText;
+}
+
+const char* NameForMessage(const PathChar* path) {
+#ifdef _WIN32
+  return QuotedName(path, QuotedText::ShiftJis);
+#else
+  return QuotedName(path, QuotedText::ShiftJisWithoutC1);
+#endif
+}
+
+// Several images: each listing under a header line as head(1) writes
+// them, each JSON document on a line of its own. An image that cannot be
+// opened or read is named in its message and the next one follows; the
+// reader's state is opened afresh for each. Output that cannot be written
+// ends it all.
+int ListEach(int count, PathChar** images, bool json) {
+  const QuotedText rule =
+      OutputMayObeyC1Controls() ? QuotedText::ShiftJisWithoutC1 : QuotedText::ShiftJis;
   int exitCode = 0;
+  bool first = true;
+  for (int i = 0; i < count; ++i) {
+    if (!OpenImageFile(Image, images[i])) {
+      PrintOpenFailure(NameForMessage(images[i]));
+      exitCode = 1;
+      continue;
+    }
+    if (!json && !PrintOut("%s==> %s <==\n", first ? "" : "\n", QuotedName(images[i], rule))) {
+      return 1;
+    }
+    first = false;
+    if (!WriteListing(images[i], json)) return 1;
+    if (Image.ReadFailed()) {
+      PrintReadFailure(NameForMessage(images[i]));
+      exitCode = 1;
+    }
+    if (!FinishOutput()) return 1;
+  }
+  return exitCode;
+}
+
+bool IsAnyOption(int count, PathChar** arguments) {
+  for (int i = 0; i < count; ++i) {
+    if (IsCommandLineOption(arguments[i]) || IsJsonOption(arguments[i])) return true;
+  }
+  return false;
+}
+
+int List(int argc, PathChar** argv) {
   // --json comes first and is set aside; the rest is read as without it.
   const bool json = argc >= 2 && IsJsonOption(argv[1]);
+  const int first = json ? 2 : 1;
+  const int count = argc - first;
+  if (count >= 2) {
+    // Options are alone on the command line; among images they are an
+    // error, not files to open.
+    if (IsAnyOption(count, argv + first)) {
+      PrintUsageError(argc, argv, About);
+      return 1;
+    }
+    return ListEach(count, argv + first, json);
+  }
+  int exitCode = 0;
   PathChar* rest[] = {argc >= 1 ? argv[0] : nullptr, json && argc >= 3 ? argv[2] : nullptr, nullptr};
   const int restCount = json ? argc - 1 : argc;
-  if (!ReadCommandLine(Image, restCount, json ? rest : argv, {"d88list", HelpText, "[--json] "},
-                       exitCode)) {
-    return exitCode;
-  }
-  if (json) return ListAsJson(rest[1]);
-  // A failed read ends the listing where it came: what follows it is not
-  // known.
-  for (int32_t disk = 0; disk < Image.DiskCount() && !Image.ReadFailed(); ++disk) {
-    if (!PrintDisk(disk)) return 1;
-  }
+  if (!ReadCommandLine(Image, restCount, json ? rest : argv, About, exitCode)) return exitCode;
+  if (!WriteListing(json ? rest[1] : argv[1], json)) return 1;
   if (Image.ReadFailed()) {
     PrintReadFailure();
     return 1;

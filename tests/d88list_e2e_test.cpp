@@ -184,10 +184,13 @@ TEST(D88List, NameRuleKnowsTheCharactersTheSystemConverts) {
 TEST(D88List, ListingThatCannotBeWrittenEndsWithOne) {
   d88test::ScratchDir scratch;
   scratch.Put("image.d88", Build(d88test::GameDiskA()));
-  const d88test::RunResult result = scratch.Run(Program, {"image.d88"}, "",
-                                                d88test::ScratchDir::Streams::OutputToFullDevice);
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "");
+  for (const auto& args : {std::vector<std::string>{"image.d88"},
+                           std::vector<std::string>{"--json", "image.d88", "image.d88"}}) {
+    const d88test::RunResult result =
+        scratch.Run(Program, args, "", d88test::ScratchDir::Streams::OutputToFullDevice);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "");
+  }
 }
 #endif
 
@@ -229,6 +232,60 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, AsConsoleText(expected));
   EXPECT_EQ(result.err, "");
+}
+
+// Several images are each listed as alone, the text after a header line as
+// head(1) writes, each JSON document on its line; one that cannot be opened
+// is named in its message, and the next follows. Nothing of one image
+// shows in the next.
+TEST(D88List, SeveralImagesListEachAsAlone) {
+  d88test::ScratchDir scratch;
+  const Bytes good = Build(d88test::GameDiskA());
+  scratch.Put("good.d88", good);
+  scratch.Put("text.d88", Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+  scratch.Put("damaged.d88", Bytes(good.begin(), good.begin() + 1000));
+  // A name is untrusted too: under the disk name's rule.
+  std::vector<std::pair<std::string, std::string>> shown = {
+      {"good.d88", "good.d88"}, {"missing.d88", "missing.d88"}, {"text.d88", "text.d88"},
+      {"damaged.d88", "damaged.d88"}};
+#ifndef _WIN32
+  shown.emplace_back("x\x1B[2J\\\x9B.d88", "x\\x1B[2J\\x5C\\x9B.d88");
+  scratch.Put(shown.back().first, good);
+  shown.emplace_back("absent\x07\x9B.d88", "absent\\x07\\x9B.d88");
+#endif
+  const std::vector<std::vector<int>> lists = {{0, 1, 2, 3}, {1, 0}, {1, 1}, {2, 0, 3}
+#ifndef _WIN32
+                                               , {4, 0, 5}
+#endif
+  };
+  for (const std::vector<int>& list : lists) {
+    for (const bool json : {false, true}) {
+      std::vector<std::string> args;
+      if (json) args.push_back("--json");
+      std::string out, err;
+      int exitCode = 0;
+      for (const int image : list) {
+        std::vector<std::string> alone = {shown[image].first};
+        if (json) alone.insert(alone.begin(), "--json");
+        const d88test::RunResult single = scratch.Run(Program, alone);
+        if (single.out.empty() && single.exitCode == 1) {
+          err += AsConsoleText(shown[image].second + ": ") + single.err;
+        } else if (json) {
+          out += single.out;
+        } else {
+          out += AsConsoleText((out.empty() ? "" : "\n") + ("==> " + shown[image].second + " <==\n")) +
+                 single.out;
+        }
+        exitCode |= single.exitCode;
+        args.push_back(shown[image].first);
+      }
+      const d88test::RunResult result = scratch.Run(Program, args);
+      SCOPED_TRACE(testing::PrintToString(args));
+      EXPECT_EQ(result.out, out);
+      EXPECT_EQ(result.err, err);
+      EXPECT_EQ(result.exitCode, exitCode);
+    }
+  }
 }
 
 TEST(D88List, ListsTheSampleImage) {

@@ -10,12 +10,15 @@ on each disk soundcut recognises, a region has a sector not "ok" exactly
 when soundcut says it cannot read the region's sectors. With the
 preloaded FAILING_FREAD library, a failed read still ends a whole document
 with read_failed, exit status 1 and the read failure on standard error.
+Given 200 images at once, --json writes one line per image, each that
+image's document alone.
 """
 import json
 import os
 import re
 import subprocess
 import sys
+import time
 
 import jsonschema
 
@@ -23,6 +26,7 @@ RECOGNISED = b"Brevindor Tolvask (X1) Disk A\x82\xf0\x94\x46\x8e\xaf\x82\xb5\x82
 CANNOT_READ = b": \x83\x5a\x83\x4e\x83\x5e\x82\xf0\x93\xc7\x82\xdd\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1.\n"
 READ_FAILED = b"\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xf0\x93\xc7\x82\xdd\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1.\n"
 KINDS = ["sample", "gap", "other", "shuffled", "several", "longtrack"] + [f"random:{n}" for n in range(100)]
+AT_ONCE = 200
 
 
 def listing_disks(text):
@@ -67,17 +71,36 @@ def check_against_soundcut(document, said, where):
             assert lacking == unread, f"{where}: disk {disk['index']} {region['file']}"
 
 
+def check_many_at_once(d88list, make_image, folder, alone):
+    for n in range(len(KINDS), AT_ONCE):
+        image = os.path.join(folder, f"more_{n}.d88")
+        subprocess.run([make_image, image, f"random:{n}"], check=True, capture_output=True)
+        alone[image] = subprocess.run([d88list, "--json", image], capture_output=True).stdout
+    images = list(alone)
+    start = time.monotonic()
+    run = subprocess.run([d88list, "--json"] + images, capture_output=True)
+    took = time.monotonic() - start
+    assert run.returncode == 0 and run.stderr == b"", f"{run.returncode} {run.stderr!r}"
+    lines = run.stdout.split(b"\n")
+    assert lines.pop() == b"" and len(lines) == len(images), f"{len(lines)} lines for {len(images)} images"
+    for image, line in zip(images, lines):
+        assert line + b"\n" == alone[image], f"{image}: not its document alone"
+    print(f"{len(images)} images at once: one line each, as alone, in {took:.2f} s")
+
+
 def main():
     d88list, soundcut, make_image, schema_path, folder = sys.argv[1:6]
     failing_fread = sys.argv[6] if len(sys.argv) > 6 else None
     with open(schema_path, encoding="utf-8") as stream:
         validator = jsonschema.Draft202012Validator(json.load(stream))
     os.makedirs(folder, exist_ok=True)
+    alone = {}
     for kind in KINDS:
         image = os.path.join(folder, re.sub(r"\W", "_", kind) + ".d88")
         subprocess.run([make_image, image, kind], check=True, capture_output=True)
         run = subprocess.run([d88list, "--json", image], capture_output=True)
         assert run.returncode == 0 and run.stderr == b"", f"{kind}: {run.returncode} {run.stderr!r}"
+        alone[image] = run.stdout
         document = json.loads(run.stdout)
         validator.validate(document)
         assert document["image"] == image and not document["read_failed"], kind
@@ -86,6 +109,7 @@ def main():
                               stderr=subprocess.STDOUT).stdout
         check_against_soundcut(document, said, kind)
     print(f"{len(KINDS)} images: valid, as listed, as soundcut cut them")
+    check_many_at_once(d88list, make_image, folder, alone)
     if failing_fread:
         image = os.path.join(folder, "several.d88")
         for k in (1, 3, 10, 40):
@@ -95,6 +119,12 @@ def main():
             validator.validate(document)
             assert run.returncode == 1 and run.stderr == READ_FAILED, f"fread failing from {k}"
             assert document["read_failed"] and document["exit_status"] == 1, f"fread failing from {k}"
+        # Among several images, the message names the image and the next follows.
+        env = dict(os.environ, LD_PRELOAD=failing_fread, FAILING_FREAD_FROM="3")
+        run = subprocess.run([d88list, "--json", image, image], capture_output=True, env=env)
+        named = image.encode() + b": " + READ_FAILED
+        assert run.returncode == 1 and run.stderr == named * 2, f"{run.returncode} {run.stderr!r}"
+        assert [json.loads(line)["read_failed"] for line in run.stdout.splitlines()] == [True, True]
         print("a failed read ends a whole document")
     return 0
 
