@@ -302,13 +302,12 @@ bool HasEntryStartingWith(const d88test::ScratchDir& scratch, const std::string&
 }
 #endif
 
-// Waiting cannot make a directory writable: however many disks meet one,
+#ifdef _WIN32
+// Only Windows waits for a name (one that another program holds). Waiting
+// cannot make a directory writable: however many disks meet one,
 // none of the run's second of patience goes to it, so a file another
 // program holds for a moment later in the run is still replaced.
 TEST_F(SoundcutRun, NameThatCanNeverBeWrittenCostsNoWaiting) {
-#ifndef _WIN32
-  GTEST_SKIP() << "POSIX never waits for a name: there is no patience to spend";
-#else
   std::filesystem::create_directory(scratch.PathOf("PSGMUS"));
   scratch.Put("OPMMUS", Bytes{'o', 'l', 'd'});
   const HANDLE held = HoldWithoutSharing(scratch.PathOf("OPMMUS"));
@@ -330,10 +329,8 @@ TEST_F(SoundcutRun, NameThatCanNeverBeWrittenCostsNoWaiting) {
   for (int disk = 0; disk < 40; ++disk) errors += CannotWrite("PSGMUS");
   EXPECT_EQ(result.err, AsConsoleText(errors));
   EXPECT_EQ(scratch.Get("OPMMUS"), RegionOf("OPMMUS"));
-#endif
 }
 
-#ifdef _WIN32
 // A virus scanner or a viewer that holds the old file for a moment delays
 // its replacement; it does not make it fail. The old PSGDRV is held without
 // sharing deletion until soundcut's new file stands beside it, and for
