@@ -131,11 +131,7 @@ bool IsJsonOption(const PathChar* argument) {
 
 const ProgramAbout About{"d88list", HelpText, "[--json] ", "d88file..."};
 
-// A name as typed is untrusted text too (a file of a collection): written
-// under the disk name's rule. On POSIX, standard error may be a terminal
-// that obeys 8-bit controls when standard output is not, so a message
-// escapes every character holding a byte 0x80 to 0x9F; a Windows console
-// converts every character, so a name there keeps its Japanese.
+// A name as typed is untrusted text too (a file of a collection).
 // Converted, a path takes at most 4 bytes a unit; a longer argument (a
 // POSIX one is not converted) is cut there rather than overrun the text.
 constexpr int32_t MaxNameBytes = 4 * MaxPathLength;
@@ -150,11 +146,15 @@ const char* QuotedName(const PathChar* path, QuotedText rule) {
   return NameText;
 }
 
+// An image's path in a header or a message. Windows gives it as UTF-16,
+// which becomes the messages' Shift-JIS; a POSIX path is bytes in some
+// locale's encoding, unknown here, so everything but printable ASCII is
+// escaped: exact, and safe on any terminal.
 const char* NameForMessage(const PathChar* path) {
 #ifdef _WIN32
   return QuotedName(path, QuotedText::ShiftJis);
 #else
-  return QuotedName(path, QuotedText::ShiftJisWithoutC1);
+  return QuotedName(path, QuotedText::Ascii);
 #endif
 }
 
@@ -164,8 +164,6 @@ const char* NameForMessage(const PathChar* path) {
 // reader's state is opened afresh for each. Output that cannot be written
 // ends it all.
 int ListEach(int count, PathChar** images, bool json) {
-  const QuotedText rule =
-      OutputMayObeyC1Controls() ? QuotedText::ShiftJisWithoutC1 : QuotedText::ShiftJis;
   int exitCode = 0;
   bool first = true;
   for (int i = 0; i < count; ++i) {
@@ -174,7 +172,7 @@ int ListEach(int count, PathChar** images, bool json) {
       exitCode = 1;
       continue;
     }
-    if (!json && !PrintOut("%s==> %s <==\n", first ? "" : "\n", QuotedName(images[i], rule))) {
+    if (!json && !PrintOut("%s==> %s <==\n", first ? "" : "\n", NameForMessage(images[i]))) {
       return 1;
     }
     first = false;

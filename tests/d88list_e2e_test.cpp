@@ -244,7 +244,9 @@ TEST(D88List, SeveralImagesListEachAsAlone) {
   scratch.Put("good.d88", good);
   scratch.Put("text.d88", Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
   scratch.Put("damaged.d88", Bytes(good.begin(), good.begin() + 1000));
-  // A name is untrusted too: under the disk name's rule.
+  // A name is untrusted too; a POSIX one is bytes of an unknown encoding,
+  // so all but printable ASCII is escaped (UTF-8 too, never read as
+  // Shift-JIS).
   std::vector<std::pair<std::string, std::string>> shown = {
       {"good.d88", "good.d88"}, {"missing.d88", "missing.d88"}, {"text.d88", "text.d88"},
       {"damaged.d88", "damaged.d88"}};
@@ -252,10 +254,12 @@ TEST(D88List, SeveralImagesListEachAsAlone) {
   shown.emplace_back("x\x1B[2J\\\x9B.d88", "x\\x1B[2J\\x5C\\x9B.d88");
   scratch.Put(shown.back().first, good);
   shown.emplace_back("absent\x07\x9B.d88", "absent\\x07\\x9B.d88");
+  shown.emplace_back("caf\xC3\xA9.d88", "caf\\xC3\\xA9.d88");  // not two katakana
+  scratch.Put(shown.back().first, good);
 #endif
   const std::vector<std::vector<int>> lists = {{0, 1, 2, 3}, {1, 0}, {1, 1}, {2, 0, 3}
 #ifndef _WIN32
-                                               , {4, 0, 5}
+                                               , {4, 0, 5, 6}
 #endif
   };
   for (const std::vector<int>& list : lists) {
