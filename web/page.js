@@ -120,11 +120,14 @@ document.addEventListener('drop', (event) => {
 });
 // The whole listing of the image shown is made when asked for, in its
 // turn (after any image being read), then downloaded.
+// A click while it is being made asks for nothing more.
+let listingBeingMade = null;
 $('listing-download').addEventListener('click', (event) => {
   if (shown.listing && shown.listing.url) return;  // made: the link downloads it
   event.preventDefault();
   const file = lastFile;
-  if (!file) return;
+  if (!file || listingBeingMade === file) return;
+  listingBeingMade = file;
   inTurn(async () => {
     let listing;
     try {
@@ -134,6 +137,7 @@ $('listing-download').addEventListener('click', (event) => {
     } catch (error) {
       listing = { error: String(error) };
     }
+    if (listingBeingMade === file) listingBeingMade = null;
     if (file !== lastFile) {  // another image is shown by now
       if (listing.url) URL.revokeObjectURL(listing.url);
       return;

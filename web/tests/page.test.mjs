@@ -180,6 +180,25 @@ describe('one page, image after image', () => {
     assert.deepEqual(await download(page, '#listing-download'), native.listing);
   });
 
+  // A second click while the listing is being made asks for nothing more:
+  // one listing is made and downloaded, not two.
+  test('two clicks on the listing link make one listing', async () => {
+    await choose(page, sample);
+    await page.evaluate(() => {
+      document.getElementById('listing-box').open = true;
+      soundcutPage.inTurn(() => new Promise((go) => { window.letGo = go; }));
+    });
+    const downloads = [];
+    page.on('download', (made) => downloads.push(made.suggestedFilename()));
+    await page.click('#listing-download');
+    await page.click('#listing-download');
+    await page.evaluate(() => window.letGo());
+    await page.evaluate(() => soundcutPage.inTurn(() => {}));
+    await page.waitForTimeout(500);
+    page.removeAllListeners('download');
+    assert.deepEqual(downloads, ['d88list.txt']);
+  });
+
   // The engine holds the image once, beside what its instances need: the
   // page's process (the worker's too) peaks less than 1.5 times the image,
   // and 64 MiB for the module's own memory, above where it was.
