@@ -32,8 +32,9 @@ bool IsGameDiskA(D88Image& image, unsigned char* buffer);
 struct RunSector {
   int32_t track, c, h, r, n, bytes;
 };
-// A run needs at most this many sectors (its length in 128-byte sectors,
-// for every region the buffer holds and more).
+// The most sectors listed for one run: the game's regions need at most 10
+// (their length in 128-byte sectors is at most 80). A longer run's list
+// stops here.
 constexpr int32_t MaxRunSectors = 256;
 
 // The sectors a run of `totalBytes` from track/c/h/r/n reads, in the order
