@@ -109,7 +109,9 @@ log_has() {
 
 fresh_quick_start() {
   local system started=$SECONDS
+  fresh_remove_current
   system=$(fresh_system)
+  fresh_current=$system
   run_marked_block "$system" quick-start:install
   run_marked_block "$system" quick-start:cut
   local recognised
@@ -126,13 +128,14 @@ fresh_quick_start() {
     echo "ci:quick-start:test: a test was skipped or not run"; return 1
   fi
   grep -E '^100% tests passed' "$system/root/quick-start:test.log"
-  rm -rf "$system"
   echo "quick start, as written, in a pristine system: $((SECONDS - started)) s"
 }
 
 fresh_page() {
   local system started=$SECONDS page bytes node
+  fresh_remove_current
   system=$(fresh_system)
+  fresh_current=$system
   run_marked_block "$system" page
   node=$(chroot "$system" node --version)
   page=$system/root/soundcut/build-web/site/soundcut.html
@@ -140,13 +143,14 @@ fresh_page() {
   bytes=$(stat -c %s "$page")
   # The page is one file a user downloads: it stays small.
   [ "$bytes" -le 262144 ] || { echo "ci:page: $bytes bytes, over the 256 KiB bar"; return 1; }
-  rm -rf "$system"
   echo "page, as written, with Debian's Node.js $node: $bytes bytes, $((SECONDS - started)) s"
 }
 
 fresh_debian_package() {
   local system started=$SECONDS
+  fresh_remove_current
   system=$(fresh_system)
+  fresh_current=$system
   run_marked_block "$system" debian-package
   # Configuring with neither GoogleTest, Python nor fiu-run says so, once each.
   local missing
@@ -158,12 +162,17 @@ fresh_debian_package() {
   if chroot "$system" dpkg-query -W -f='${Status}\n' soundcut 2>/dev/null | grep -q 'install ok installed'; then
     echo "ci:debian-package: soundcut is still installed"; return 1
   fi
-  rm -rf "$system"
   echo "Debian package, as written: built, installed, manual page shown, removed: $((SECONDS - started)) s"
 }
 
+# The system in use, removed when the next one is made and when the run
+# ends, passed or failed: it holds a whole Debian and a build.
+fresh_current=
+fresh_remove_current() { [ -z "$fresh_current" ] || rm -rf "$fresh_current"; fresh_current=; }
+
 fresh_debian_stage() {
   step "fresh Debian 12: the documents' marked commands, verbatim, each in a pristine system"
+  trap fresh_remove_current EXIT
   install_missing git
   fresh_base_system
   step "fresh Debian 12: Quick start"
