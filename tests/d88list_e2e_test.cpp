@@ -184,8 +184,17 @@ TEST(D88List, NameRuleKnowsTheCharactersTheSystemConverts) {
 TEST(D88List, ListingThatCannotBeWrittenEndsWithOne) {
   d88test::ScratchDir scratch;
   scratch.Put("image.d88", Build(d88test::GameDiskA()));
+  // A header line is buffered like the rest and fails only later, unless
+  // it is longer than the stream's buffer: a path whose escaped form runs
+  // to some 10 KB makes the header's own write the one that fails.
+  const std::string folder(255, '\xFF');
+  ASSERT_EQ(scratch.Shell("mkdir " + d88test::Quote(folder)), 0);
+  std::string longPath;
+  for (int i = 0; i < 10; ++i) longPath += folder + "/../";
+  longPath += "image.d88";
   for (const auto& args : {std::vector<std::string>{"image.d88"},
-                           std::vector<std::string>{"--json", "image.d88", "image.d88"}}) {
+                           std::vector<std::string>{"--json", "image.d88", "image.d88"},
+                           std::vector<std::string>{longPath, "image.d88"}}) {
     const d88test::RunResult result =
         scratch.Run(Program, args, "", d88test::ScratchDir::Streams::OutputToFullDevice);
     EXPECT_EQ(result.exitCode, 1);
