@@ -207,6 +207,12 @@ int List(int argc, PathChar** argv) {
     }
     return ListEach(count, argv + first, json);
   }
+  // A second --json is answered as a first one alone: no image given. It
+  // is never an image's name (that is ./--json).
+  if (json && count == 1 && IsJsonOption(argv[first])) {
+    PrintUsageError(argc, argv, About);
+    return 1;
+  }
   int exitCode = 0;
   PathChar* rest[] = {argc >= 1 ? argv[0] : nullptr, json && argc >= 3 ? argv[2] : nullptr, nullptr};
   const int restCount = json ? argc - 1 : argc;

@@ -43,7 +43,8 @@ TEST_P(CommandLine, WrongArgumentCountPrintsUsageWithProgramNameAsTyped) {
                            std::vector<std::string>{"--help", "image.d88"},
                            std::vector<std::string>{"a", "b", "--version"},
                            // --json is set aside, and answered as without it.
-                           std::vector<std::string>{"--json"}}) {
+                           std::vector<std::string>{"--json"},
+                           std::vector<std::string>{"--json", "--json"}}) {
     if (GetParam().takesSeveralImages && args.size() == 2 && args[0] == "a") continue;
     // A program without --json takes it for an image's name.
     if (!args.empty() && args[0] == "--json" && Usage().find("--json") == std::string::npos) continue;
