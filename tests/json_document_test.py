@@ -5,7 +5,8 @@
 
 For each generated image (the named kinds and the page's differential run
 of random ones): the document validates against the schema; its disks,
-boot lines and every track's record IDs are those of the text listing; and
+boot lines and every track's record IDs are those of the text listing; the
+boot sector's and the regions' records carry their marks; and
 on each disk soundcut recognises, a region has a sector not "ok" exactly
 when soundcut says it cannot read the region's sectors. With the
 preloaded FAILING_FREAD library, a failed read still ends a whole document
@@ -25,6 +26,9 @@ import jsonschema
 RECOGNISED = b"Brevindor Tolvask (X1) Disk A\x82\xf0\x94\x46\x8e\xaf\x82\xb5\x82\xdc\x82\xb5\x82\xbd.\n"
 CANNOT_READ = b": \x83\x5a\x83\x4e\x83\x5e\x82\xf0\x93\xc7\x82\xdd\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1.\n"
 READ_FAILED = b"\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xf0\x93\xc7\x82\xdd\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1.\n"
+# How a map of the disk marks the boot sector and each region's sectors.
+BOOT_MARK = "B"
+REGION_MARKS = {"PSGDRV": "1", "OPMDRV": "2", "PSGMUS": "3", "OPMMUS": "4"}
 KINDS = ["sample", "gap", "other", "shuffled", "several", "longtrack"] + [f"random:{n}" for n in range(100)]
 AT_ONCE = 200
 
@@ -58,6 +62,26 @@ def check_against_listing(document, text, where):
         ids = {track["index"]: [b"%02X/%02X/%02X/%02X" % (r["c"], r["h"], r["r"], r["n"])
                                 for r in track["records"]] for track in disk["tracks"]}
         assert ids == tracks, f"{where}: disk {disk['index']}: records differ from the listing"
+
+
+def check_marks(document, where):
+    """The first copy of the boot sector's ID on track 0 is marked B, and on
+    the game's disk A the first copy of each sector a region reads carries
+    the region's mark (the boot sector's wins); no other record is marked."""
+    for disk in document["disks"]:
+        wanted = {(0, 0, 0, 1, 1): BOOT_MARK}
+        for region in disk.get("regions", []):
+            for sector in region["sectors"]:
+                key = (sector["track"], sector["c"], sector["h"], sector["r"], sector["n"])
+                wanted.setdefault(key, REGION_MARKS[region["file"]])
+        for track in disk["tracks"]:
+            seen = set()
+            for record in track["records"]:
+                key = (track["index"], record["c"], record["h"], record["r"], record["n"])
+                expected = None if key in seen else wanted.get(key)
+                seen.add(key)
+                assert record.get("mark") == expected, (
+                    f"{where}: disk {disk['index']} {key}: mark {record.get('mark')!r} != {expected!r}")
 
 
 def check_against_soundcut(document, said, where):
@@ -105,10 +129,11 @@ def main():
         validator.validate(document)
         assert document["image"] == image and not document["read_failed"], kind
         check_against_listing(document, subprocess.run([d88list, image], capture_output=True).stdout, kind)
+        check_marks(document, kind)
         said = subprocess.run([soundcut, os.path.abspath(image)], cwd=folder, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT).stdout
         check_against_soundcut(document, said, kind)
-    print(f"{len(KINDS)} images: valid, as listed, as soundcut cut them")
+    print(f"{len(KINDS)} images: valid, as listed, marked, as soundcut cut them")
     check_many_at_once(d88list, make_image, folder, alone)
     if failing_fread:
         image = os.path.join(folder, "several.d88")
