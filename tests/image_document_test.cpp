@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "d88_builder.h"
 #include "image_document.h"
@@ -31,10 +32,18 @@ TEST(ImageDocument, LimitsPlainRecordsAndAlwaysShowsTheBootAndRegionsOnes) {
   d88test::ScratchDir scratch;
   d88test::Disk disk = d88test::GameDiskA();
   for (int i = 0; i < 100; ++i) disk.tracks[90].push_back(d88test::MakeRecord(45, 0, i, 1, 100, {}));
+  // A second copy of the boot sector's ID, and of PSGDRV's first sector
+  // (C4 H0 R2): a read finds the first copy, and only that one is marked.
+  for (const int track : {0, 8}) {
+    std::vector<d88test::Record>& onTrack = disk.tracks[track];
+    const d88test::Record copy = onTrack[track == 0 ? 0 : 1];
+    onTrack.push_back(copy);
+    for (d88test::Record& record : onTrack) record.count = static_cast<int>(onTrack.size());
+  }
   scratch.Put("image.d88", d88test::Build(disk));
-  // 16 records on track 0, 5 on each of tracks 1-79, 100 on track 90; the
-  // boot sector and the regions' 20 sectors are marked.
-  const int32_t records = 16 + 79 * 5 + 100, marked = 21;
+  // 17 records on track 0, 5 on each of tracks 1-79 and one more on track 8,
+  // 100 on track 90; the boot sector and the regions' 20 sectors are marked.
+  const int32_t records = 17 + 79 * 5 + 1 + 100, marked = 21;
   const struct {
     int32_t budget, shown;
   } cases[] = {{EveryRecord, records}, {0, marked}, {5, marked + 5},
