@@ -1,9 +1,11 @@
 // The document of an image as the page's module asks for it: records
-// limited per track and in all, the boot and region records always shown.
+// limited per track and in all, the boot and region records always shown;
+// and the JSON strings of every document.
 // (d88list --json, which shows every record, is checked whole by
 // json_document_test.py.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,6 +28,48 @@ int32_t MoreInAll(const std::string& text) {
     more += std::stoi(text.substr(at + 7));
   }
   return more;
+}
+
+// Everything written to `out`, which is closed.
+std::string WrittenText(FILE* out) {
+  std::string text(static_cast<size_t>(std::ftell(out)), '\0');
+  std::rewind(out);
+  const size_t got = std::fread(&text[0], 1, text.size(), out);
+  std::fclose(out);
+  return text.substr(0, got);
+}
+
+// A JSON string keeps well-formed UTF-8 (an image's POSIX path is bytes of
+// any encoding) and writes every other byte as U+FFFD, at the edges of
+// each sequence length too.
+TEST(ImageDocument, JsonStringsKeepOnlyWellFormedUtf8) {
+  const std::string bad = "\\uFFFD";
+  const struct {
+    std::string bytes;
+    std::string json;
+    size_t length;  // of `bytes` given; npos: all of them
+  } cases[] = {
+      {"a\"\\\x01\x1F\x7F~", "a\\\"\\\\\\u0001\\u001F\\u007F~", std::string::npos},
+      {"\xC2\x80\xDF\xBF", "\xC2\x80\xDF\xBF", std::string::npos},  // U+0080, U+07FF
+      {"\xC1\xBF\x80", bad + bad + bad, std::string::npos},          // overlong, lone trail
+      {"\xE0\xA0\x80\xED\x9F\xBF", "\xE0\xA0\x80\xED\x9F\xBF", std::string::npos},
+      {"\xE0\x9F\xBF", bad + bad + bad, std::string::npos},          // overlong U+07FF
+      {"\xED\xA0\x80", bad + bad + bad, std::string::npos},          // surrogate U+D800
+      {"\xF0\x90\x80\x80", "\xF0\x90\x80\x80", std::string::npos},  // U+10000
+      {"\xF0\x8F\xBF\xBF", bad + bad + bad + bad, std::string::npos},  // overlong U+FFFF
+      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF", std::string::npos},  // U+10FFFF, the last
+      {"\xF4\x90\x80\x80", bad + bad + bad + bad, std::string::npos},  // U+110000
+      {"\xF5\x80\x80\x80", bad + bad + bad + bad, std::string::npos},
+      {"\xE2\x82" "A", bad + bad + "A", std::string::npos},          // a sequence cut short
+      {"\xE2\x82\xAC", bad + bad, 2},                                  // cut by the length
+  };
+  for (const auto& item : cases) {
+    FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    WriteJsonString(out, item.bytes.data(),
+                    static_cast<int32_t>(std::min(item.length, item.bytes.size())));
+    EXPECT_EQ(WrittenText(out), "\"" + item.json + "\"") << testing::PrintToString(item.bytes);
+  }
 }
 
 TEST(ImageDocument, LimitsPlainRecordsAndAlwaysShowsTheBootAndRegionsOnes) {
@@ -54,10 +98,7 @@ TEST(ImageDocument, LimitsPlainRecordsAndAlwaysShowsTheBootAndRegionsOnes) {
     FILE* out = std::tmpfile();
     ASSERT_NE(out, nullptr);
     EXPECT_TRUE(WriteImageDocument(image, {"d88list", "1.0.0", "image.d88"}, item.budget, out));
-    std::string text(static_cast<size_t>(std::ftell(out)), '\0');
-    std::rewind(out);
-    ASSERT_EQ(std::fread(&text[0], 1, text.size(), out), text.size());
-    std::fclose(out);
+    const std::string text = WrittenText(out);
     EXPECT_EQ(Count(text, "{\"c\":"), item.shown) << item.budget;
     EXPECT_EQ(Count(text, "\"mark\":"), marked) << item.budget;
     EXPECT_EQ(MoreInAll(text), records - item.shown) << item.budget;
