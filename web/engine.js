@@ -5,7 +5,7 @@
 // one run or image can reach the next. Off the page's thread where the
 // browser allows (a worker), on the page otherwise.
 
-// Returns { run(bytes), listing(bytes) }, each a Promise. Its source also
+// Returns { run(bytes, onStage), listing(bytes), facts() }, each a Promise. Its source also
 // becomes the worker's, so it uses nothing of the page or of another
 // module, only what the browser gives.
 //
@@ -123,8 +123,10 @@ function makeEngine(createModule, wasmBinary) {
     // soundcut's run of the image, with what the module says of it: its
     // report, the game's facts it went by (file names, marks, regions) and
     // the image's document for the map; and d88list's listing's beginning.
-    async run(image) {
+    // `onStage` hears each stage as it begins: cutting, listing, mapping.
+    async run(image, onStage = () => {}) {
       instanceMs = 0;
+      onStage('cutting');
       const timings = { start: performance.now() };
       const imageBytes = image.length;
       const cutOutput = captured();
@@ -146,6 +148,7 @@ function makeEngine(createModule, wasmBinary) {
       timings.soundcut = performance.now();
       // Its beginning only: a listing may run to hundreds of MB, which are
       // made when asked for (listing() below).
+      onStage('listing');
       const listOutput = captured();
       const preview = await runOnce('RunD88ListOn', image, { outLimit: ListingShown, take: listOutput.take,
         args: ['/capture-out', '/capture-err'] });
@@ -153,12 +156,20 @@ function makeEngine(createModule, wasmBinary) {
         err: bytesOf(listOutput.chunks, 'err') };
       timings.d88list = performance.now();
       // Where the image cannot be opened there is no document: no disk.
+      onStage('mapping');
       const mapper = await runOnce('WriteImageJsonOf', image, { files: ['map.json'], args: ['/map.json', MapRecordBudget] });
       const mapBytes = mapper.files['map.json'] || new TextEncoder().encode('{"disks":[]}');
       const map = jsonOf(mapBytes);
       timings.map = performance.now();
       timings.instances = instanceMs;
       return { imageBytes, soundcut, report, facts, d88list, map, mapBytes: mapBytes.length, files, timings };
+    },
+    // The game's facts alone (file names, marks, regions), for a view that
+    // needs them before any image is read.
+    async facts() {
+      const program = await instance(0, () => true);
+      if (program.call('WriteGameFacts', '/facts.json') !== 0) throw new Error('the game\'s facts could not be written');
+      return jsonOf(program.read('/facts.json'));
     },
     // The whole listing of an image, as a Blob of pieces: { blob, whole,
     // refused }. Past WholeListingLimit it stops (whole is false); where the
@@ -214,11 +225,12 @@ function workerMain(makeEngine) {
   let queue = Promise.resolve();
   const serve = async (message) => {
     if (message.kind === 'run') {
-      const result = await engine.run(new Uint8Array(message.image));
+      const result = await engine.run(new Uint8Array(message.image), (stage) => self.postMessage({ id: message.id, stage }));
       const buffers = [result.soundcut.out, result.soundcut.err, result.d88list.head, result.d88list.err,
         ...Object.values(result.files)].map((bytes) => bytes.buffer);
       return { result, buffers };
     }
+    if (message.kind === 'facts') return { result: await engine.facts(), buffers: [] };
     if (message.kind === 'listing') return { result: await engine.listing(new Uint8Array(message.image)), buffers: [] };
     throw new Error(`unknown request ${message.kind}`);
   };
@@ -261,7 +273,7 @@ function wasmBinary() {
   return Uint8Array.from(text, (ch) => ch.charCodeAt(0));
 }
 
-// Resolves to { run(bytes), listing(bytes) }, each resolving to its result
+// Resolves to { run(bytes, onStage), listing(bytes), facts() }, each resolving to its result
 // or rejecting with what went wrong: in a worker where the browser allows
 // one, on the page otherwise.
 export function startEngine() {
@@ -279,9 +291,9 @@ export function startEngine() {
     const pending = new Map();
     let nextId = 0;
     let ready = false;
-    const ask = (message, transfer = []) => new Promise((done, fail) => {
+    const ask = (message, transfer = [], onStage = () => {}) => new Promise((done, fail) => {
       const id = ++nextId;
-      pending.set(id, { done, fail });
+      pending.set(id, { done, fail, onStage });
       worker.postMessage({ id, ...message }, transfer);
     });
     const failAll = (reason) => {
@@ -294,12 +306,15 @@ export function startEngine() {
         ready = true;
         document.body.dataset.engine = 'worker';
         resolve({
-          run: (bytes) => ask({ kind: 'run', image: bytes.buffer }, [bytes.buffer]),
+          run: (bytes, onStage) => ask({ kind: 'run', image: bytes.buffer }, [bytes.buffer], onStage),
           listing: (bytes) => ask({ kind: 'listing', image: bytes.buffer }, [bytes.buffer]),
+          facts: () => ask({ kind: 'facts' }),
         });
       } else if (data.failed) {
         worker.terminate();
         resolve(onPage());
+      } else if (data.stage) {
+        if (pending.has(data.id)) pending.get(data.id).onStage(data.stage);
       } else if (pending.has(data.id)) {
         const request = pending.get(data.id);
         pending.delete(data.id);

@@ -1,19 +1,27 @@
 // The page of soundcut's browser edition: it hands each image the user
 // chooses or drops to the engine (engine.js) and shows what came back
-// (result.js). Nothing leaves the computer: the page's policy forbids
-// every network connection.
+// (result.js); several images, or folders of them, are read in turn into a
+// table (collection_table.js), each row opening its own result. Nothing
+// leaves the computer: the page's policy forbids every network connection.
 import { $ } from './dom.js';
+import { csvOf, drawRow, drawTable } from './collection_table.js';
+import { filesChosen, gatherDropped, takeDrop } from './dropped.js';
 import { startEngine } from './engine.js';
-import { verdictOf } from './report.js';
+import { summaryOf, verdictOf } from './report.js';
 import { clearResult, showFailure, showListing, showResult } from './result.js';
 import { languageShown, switchLanguage, text } from './texts.js';
 
-const MaxImageBytes = 256 * 1024 * 1024;
+const MiB = 1024 * 1024;
+const MaxImageBytes = 256 * MiB;
+// An image larger than this takes seconds: the status names each stage.
+const StagesShownFrom = 16 * MiB;
 
 // What the page shows, and all that it draws from, so that the other
-// language draws exactly the same: the state of the image chosen last
-// (loading, ready, working, done, failed or too-large), its name, and its
-// result and whole listing, or why there is none.
+// language draws exactly the same: the state of the image chosen or opened
+// last (loading, ready, working, done, failed, too-large; collection while
+// a collection's table stands with no row open; nothing when a drop held no
+// file), its name, its row if it was opened from a table, the stage of its
+// run, and its result and whole listing, or why there is none.
 let shown = { state: 'loading' };
 // The result shown and its image, if any (the tests read the result).
 let lastResult = null;
@@ -26,31 +34,40 @@ function applyTexts() {
   for (const node of document.querySelectorAll('[data-text]')) node.textContent = text()[node.dataset.text];
   $('lang').textContent = text().lang;
   render();
+  drawCollection();
 }
 
 function stateShown() {
-  if (shown.state === 'failed' || shown.state === 'too-large') return 'error';
+  if (['failed', 'too-large', 'nothing'].includes(shown.state)) return 'error';
   if (shown.state === 'done') return ['empty', 'not-d88'].includes(verdictOf(shown.result)) ? 'error' : 'done';
   return shown.state;
 }
 
-function render() {
+function renderStatus() {
   document.body.dataset.state = stateShown();
   $('status').textContent = {
     loading: () => text().loading,
     ready: () => text().ready,
-    working: () => text().working(shown.name),
+    working: () => (shown.stage ? text().stage(shown.name, shown.stage) : text().working(shown.name)),
     done: () => text().done(shown.name, shown.ms),
     failed: () => `${text().failed(shown.name)} ${shown.error}`,
     'too-large': () => text().tooLarge,
+    collection: () => text().collection,
+    nothing: () => text().nothingFound,
   }[shown.state]();
+}
+
+function render() {
+  renderStatus();
   if (shown.result) {
-    showResult(shown.result);
+    showResult(shown.result, shown.row ? zipNameOf(shown.row.path) : 'soundcut.zip');
   } else {
     clearResult();
     if (shown.state === 'failed') showFailure(text().failed(shown.name), shown.error);
   }
   showListing(shown.listing);
+  for (const row of document.querySelectorAll('#collection-rows [aria-current]')) row.removeAttribute('aria-current');
+  if (shown.row && shown.row.element) shown.row.element.setAttribute('aria-current', 'true');
 }
 
 function show(state) {
@@ -61,7 +78,13 @@ function show(state) {
   render();
 }
 
-// ---- Choosing an image ----
+// An image's zip is named after it: its name without the last extension.
+const zipNameOf = (path) => {
+  const name = path.slice(path.lastIndexOf('/') + 1);
+  return `${name.replace(/\.[^.]*$/, '') || name}.zip`;
+};
+
+// ---- Reading an image ----
 
 let runImage = null;
 // Every request to the engine waits its turn here: image after image, and
@@ -72,41 +95,240 @@ const inTurn = (job) => {
   return busy;
 };
 
-// Nothing of the image before stays from the moment another is chosen.
-function processFile(file) {
-  chosen = file;
-  show({ state: 'working', name: file.name });
-  return inTurn(() => processNow(file));
+// Time for the status to be drawn before a long step.
+const drawn = () => new Promise((go) => setTimeout(go, 20));
+
+// Reads an image and shows its result; opened from a table's row, the row
+// takes what this run found. Nothing of the image before stays from the
+// moment another is chosen.
+function openImage(file, name, row = null) {
+  const token = {};
+  chosen = token;
+  show({ state: 'working', name, row });
+  return inTurn(() => openNow(token, file, name, row));
 }
 
-async function processNow(file) {
-  if (file !== chosen) return;  // another image was chosen while this one waited
+async function openNow(token, file, name, row) {
+  if (token !== chosen) return;  // another image was chosen while this one waited
   const started = performance.now();
+  const onStage = (stage) => {
+    if (token !== chosen || file.size <= StagesShownFrom) return;
+    shown.stage = stage;
+    renderStatus();
+  };
   try {
     if (file.size > MaxImageBytes) {
-      show({ state: 'too-large', name: file.name });
+      if (row) settle(row, { verdict: 'too-large' });
+      show({ state: 'too-large', name, row });
       return;
     }
+    onStage('reading');
     const bytes = new Uint8Array(await file.arrayBuffer());
     const engine = await runImage;
-    const result = await engine.run(bytes);
-    if (file !== chosen) return;
+    const result = await engine.run(bytes, onStage);
+    if (token !== chosen) return;
+    if (row) settle(row, summaryOf(result));
     document.body.dataset.runMs = (performance.now() - started).toFixed(1);
     const t = result.timings;
     document.body.dataset.timings = `soundcut ${(t.soundcut - t.start).toFixed(0)} ms, d88list ${(t.d88list - t.soundcut).toFixed(0)} ms, map ${(t.map - t.d88list).toFixed(0)} ms, fresh instances ${t.instances.toFixed(1)} ms`;
     document.body.dataset.mapBytes = result.mapBytes;
-    show({ state: 'done', name: file.name, file, result, ms: Math.round(performance.now() - started) });
+    if (file.size > StagesShownFrom) {
+      onStage('drawing');
+      await drawn();
+      if (token !== chosen) return;
+    }
+    show({ state: 'done', name, file, result, row, ms: Math.round(performance.now() - started) });
   } catch (error) {
     // The page stays usable: the next image gets a fresh start.
-    if (file === chosen) show({ state: 'failed', name: file.name, error: String(error) });
+    if (token !== chosen) return;
+    if (row) settle(row, { verdict: 'failed', error: String(error) });
+    show({ state: 'failed', name, error: String(error), row });
   }
 }
 
-$('image').addEventListener('change', (event) => {
-  const [file] = event.target.files;
-  if (file) processFile(file);
-  event.target.value = '';
+// ---- A collection: many images, read in turn into a table ----
+
+// The collection whose table stands: its rows in the order given, those
+// still to read, the one being read and its stage, how many are read, and
+// whether it runs or was cancelled. A row keeps its file, path, size,
+// verdict, recognised disks and sources, never the run's result: opening
+// a row reads its image again.
+let collection = null;
+let gameFacts = null;
+
+const factsInTurn = () => {
+  gameFacts = gameFacts || inTurn(async () => (await runImage).facts());
+  gameFacts.catch(() => { gameFacts = null; });  // asked again next time
+  return gameFacts;
+};
+
+// What the user handed over at once: several images, or any folder, make
+// or join a collection; one image alone is read as it always was.
+function take(found, folders) {
+  if (collection && collection.running && !collection.cancelled) {
+    addRows(collection, found);
+    return;
+  }
+  if (found.length === 0) {
+    endCollection();
+    show({ state: 'nothing' });
+    return;
+  }
+  if (found.length === 1 && !folders && found[0].file) {
+    endCollection();
+    openImage(found[0].file, found[0].path);
+    return;
+  }
+  startCollection(found);
+}
+
+function endCollection() {
+  if (collection) collection.cancelled = true;
+  collection = null;
+  drawCollection();
+}
+
+function startCollection(found) {
+  endCollection();
+  chosen = null;
+  show({ state: 'collection' });
+  const made = { rows: [], queue: [], current: null, stage: null, read: 0, running: true, cancelled: false, facts: null };
+  collection = made;
+  document.body.dataset.collection = 'running';
+  addRows(made, found);
+  runCollection(made);
+}
+
+function addRows(into, found) {
+  for (const { file, path, error } of found) {
+    const row = { file, path, size: file ? file.size : 0, number: into.rows.length + 1, verdict: 'waiting',
+      recognised: [], sources: [], error: null };
+    into.rows.push(row);
+    if (file) into.queue.push(row);
+    else settle(row, { verdict: 'failed', error });
+  }
+  drawCollection();
+}
+
+// A row takes a run's summary and is drawn again.
+function settle(row, summary) {
+  const owner = collection && collection.rows[row.number - 1] === row ? collection : null;
+  if (owner && row.verdict === 'waiting' && summary.verdict !== 'cancelled') owner.read += 1;
+  Object.assign(row, { recognised: [], sources: [], error: null }, summary);
+  if (owner && owner.facts) drawRow(row, owner.facts, openRow);
+  if (owner) drawProgress(owner);
+}
+
+async function runCollection(made) {
+  try {
+    made.facts = await factsInTurn();
+  } catch (error) {
+    for (const row of made.queue.splice(0)) settle(row, { verdict: 'failed', error: String(error) });
+  }
+  if (made !== collection) return;
+  drawCollection();
+  while (made.queue.length > 0 && !made.cancelled) {
+    const row = made.queue.shift();
+    made.current = row;
+    made.stage = null;
+    drawProgress(made);
+    await inTurn(() => readRow(made, row));
+  }
+  made.current = null;
+  made.running = false;
+  for (const row of made.queue.splice(0)) settle(row, { verdict: 'cancelled' });
+  if (made !== collection) return;
+  document.body.dataset.collection = made.cancelled ? 'cancelled' : 'finished';
+  drawProgress(made);
+}
+
+// A row's image, read for its summary alone: its result is dropped at once.
+async function readRow(made, row) {
+  if (made !== collection) return;
+  try {
+    if (row.size > MaxImageBytes) {
+      settle(row, { verdict: 'too-large' });
+      return;
+    }
+    const onStage = (stage) => {
+      if (row.size <= StagesShownFrom) return;
+      made.stage = stage;
+      drawProgress(made);
+    };
+    onStage('reading');
+    const bytes = new Uint8Array(await row.file.arrayBuffer());
+    const engine = await runImage;
+    settle(row, summaryOf(await engine.run(bytes, onStage)));
+  } catch (error) {
+    settle(row, { verdict: 'failed', error: String(error) });
+  }
+}
+
+function openRow(row) {
+  if (shown.row === row && shown.state !== 'failed') return;  // shown already, or being read
+  openImage(row.file, row.path, row);
+}
+
+function drawProgress(made) {
+  if (made !== collection) return;
+  const progress = $('progress');
+  progress.max = Math.max(1, made.rows.length);
+  progress.value = made.rows.length - made.queue.length - (made.current ? 1 : 0);
+  let line;
+  if (made.current) {
+    line = text().progress(made.current.number, made.rows.length, made.current.path);
+    if (made.stage) line += ` (${text().stages[made.stage]})`;
+  } else if (made.running) {
+    line = '';
+  } else {
+    line = made.cancelled ? text().progressCancelled(made.read, made.rows.length) : text().progressDone(made.rows.length);
+  }
+  $('progress-line').textContent = line;
+  $('cancel').hidden = !made.running;
+  $('cancel').disabled = made.cancelled;
+}
+
+// The table as it stands, or none.
+function drawCollection() {
+  $('collection').hidden = !collection;
+  if (!collection) {
+    $('collection-table').replaceChildren();
+    delete document.body.dataset.collection;
+    return;
+  }
+  if (!collection.facts) return;
+  drawTable(collection.facts);
+  for (const row of collection.rows) {
+    row.element = null;
+    drawRow(row, collection.facts, openRow);
+  }
+  if (shown.row && shown.row.element) shown.row.element.setAttribute('aria-current', 'true');
+  drawProgress(collection);
+}
+
+$('cancel').addEventListener('click', () => {
+  if (!collection || !collection.running) return;
+  collection.cancelled = true;
+  drawProgress(collection);
 });
+// The summary is made when asked for, as the table then stands.
+let summaryAddress = null;
+$('summary-download').addEventListener('click', () => {
+  if (summaryAddress) URL.revokeObjectURL(summaryAddress);
+  summaryAddress = collection && collection.facts
+    ? URL.createObjectURL(new Blob([csvOf(collection.rows, collection.facts)], { type: 'text/csv' })) : null;
+  $('summary-download').href = summaryAddress || '#';
+});
+
+// ---- Choosing and dropping ----
+
+for (const [id, folders] of [['image', false], ['folder', true]]) {
+  $(id).addEventListener('change', (event) => {
+    const found = filesChosen(event.target.files);
+    event.target.value = '';
+    if (found.length > 0) take(found, folders);
+  });
+}
 document.addEventListener('dragover', (event) => {
   event.preventDefault();
   document.body.classList.add('dragging');
@@ -115,8 +337,8 @@ document.addEventListener('dragleave', () => document.body.classList.remove('dra
 document.addEventListener('drop', (event) => {
   event.preventDefault();
   document.body.classList.remove('dragging');
-  const [file] = event.dataTransfer.files;
-  if (file) processFile(file);
+  const taken = takeDrop(event.dataTransfer);
+  gatherDropped(taken).then(({ found, folders }) => take(found, folders));
 });
 // The whole listing of the image shown is made when asked for, in its
 // turn (after any image being read), then downloaded.

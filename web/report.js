@@ -55,3 +55,15 @@ export function fileOutcomes(result) {
     };
   });
 }
+
+// What a collection's table keeps of a run, and nothing more: the verdict
+// (an empty file is no D88 image either), the disks recognised as disk A,
+// and for each file the disk its bytes came from, or null.
+export function summaryOf(result) {
+  const verdict = verdictOf(result);
+  return {
+    verdict: verdict === 'empty' ? 'not-d88' : verdict,
+    recognised: result.report.disks.map((disk) => disk.index),
+    sources: fileOutcomes(result).map(({ from }) => from),
+  };
+}

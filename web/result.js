@@ -26,7 +26,8 @@ function regionLines(result) {
   });
 }
 
-export function showResult(result) {
+// `zipName`: the name the zip of the four files downloads as.
+export function showResult(result, zipName) {
   const { report, facts } = result;
   const verdict = verdictOf(result);
   const recognised = report.disks.length;
@@ -45,7 +46,7 @@ export function showResult(result) {
   const links = names.filter((file) => result.files[file]).map((file) => downloadLink(file, result.files[file]));
   if (links.length === names.length) {
     const zipped = zipSync(Object.fromEntries(names.map((file) => [file, result.files[file]])), { level: 6 });
-    links.push(downloadLink('soundcut.zip', zipped, text().zip, 'zip'));
+    links.push(downloadLink(zipName, zipped, text().zip, 'zip'));
   }
   $('downloads').replaceChildren(...links);
 

@@ -1,0 +1,251 @@
+// Many images at once in Chromium: a folder of generated images of every
+// kind, chosen with the folder button or dropped, gives per row the verdict
+// and files the native programs give for that image alone; a drop of
+// folders is read through, sorted, to its end; the summary's CSV says what
+// the table shows; Cancel stops after the image in hand; two hundred
+// images agree with the native programs, and a thousand cost the page no
+// more memory than it had after the first ten.
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { copyFileSync, mkdirSync, openSync, closeSync, ftruncateSync, readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { after, before, describe, test } from 'node:test';
+import { pathToFileURL } from 'node:url';
+import { assertSameAsNative, image, launchBrowser, nativeBuild, nativeRun, outputFiles, pagePath, readLastRun,
+  scratch, waitUntilReady } from './harness.mjs';
+
+const MiB = 1024 * 1024;
+
+// A folder of one image of each kind (a sub-folder among them), and what
+// the table must say of each. The image over the size limit is sparse: it
+// is never read.
+function makeFolder() {
+  const folder = join(scratch, 'collection');
+  mkdirSync(join(folder, 'more'), { recursive: true });
+  const put = (name, bytes) => writeFileSync(join(folder, name), bytes);
+  const sample = readFileSync(image('sample'));
+  put('a-sample.d88', sample);
+  put('b-notes.txt', 'Not an image at all.\n'.repeat(30));
+  put('c-empty.d88', Buffer.alloc(0));
+  put('d-damaged.d88', sample.subarray(0, 45000));
+  copyFileSync(image('duplicates'), join(folder, 'e-64-disks.d88'));
+  copyFileSync(image('several'), join(folder, 'more', 'f-several.d88'));
+  copyFileSync(image('gap'), join(folder, 'more', 'g-gap.d88'));
+  const huge = openSync(join(folder, 'h-too-large.d88'), 'w');
+  ftruncateSync(huge, 256 * MiB + 1);
+  closeSync(huge);
+  return {
+    folder,
+    rows: [
+      ['collection/a-sample.d88', 'cut'], ['collection/b-notes.txt', 'not a D88 image'],
+      ['collection/c-empty.d88', 'not a D88 image'], ['collection/d-damaged.d88', 'partly cut'],
+      ['collection/e-64-disks.d88', 'cut'], ['collection/h-too-large.d88', 'too large'],
+      ['collection/more/f-several.d88', 'cut'], ['collection/more/g-gap.d88', 'partly cut'],
+    ],
+  };
+}
+
+// The table's cells as text, row by row, its head first.
+const tableOf = (page) => page.$$eval('#collection-table tr', (rows) =>
+  rows.map((row) => [...row.children].map((cell) => cell.textContent)));
+const finished = (page, as = 'finished') => page.waitForFunction((wanted) => document.body.dataset.collection === wanted,
+  as, { timeout: 600000 });
+
+// The disks d88list --json calls disk A, and which of the four files
+// soundcut writes: what a row's disks and sources must agree with.
+function nativeSummary(path) {
+  const listed = spawnSync(join(nativeBuild, 'bin', 'd88list'), ['--json', path], { maxBuffer: 1 << 30 });
+  const disks = listed.stdout.length > 0 ? JSON.parse(listed.stdout).disks : [];
+  const native = nativeRun(path);
+  return {
+    recognised: disks.filter((disk) => disk.is_game_disk_a).map((disk) => disk.index).join(', ') || '—',
+    cut: outputFiles.map((name) => name in native.files),
+  };
+}
+
+// Drops File objects (put into a stand-in input with the driver) as the
+// browser gives a dropped folder: entries whose folders hand out their
+// entries a few at a time, one file that cannot be read among them.
+async function dropAsFolders(page, paths) {
+  await page.evaluate(() => {
+    const input = Object.assign(document.createElement('input'), { type: 'file', multiple: true, id: 'stand-in' });
+    document.body.append(input);
+  });
+  await page.setInputFiles('#stand-in', paths);
+  await page.evaluate(() => {
+    const files = [...document.getElementById('stand-in').files];
+    document.getElementById('stand-in').remove();
+    const fileEntry = (file, folder) => ({ isFile: true, isDirectory: false, name: file.name,
+      fullPath: `${folder}/${file.name}`,
+      file: (done, fail) => (file.name.startsWith('unreadable') ? fail(new DOMException('gone', 'NotFoundError')) : done(file)) });
+    const folderEntry = (name, children, parent = '') => ({ isFile: false, isDirectory: true, name,
+      fullPath: `${parent}/${name}`, createReader() {
+        let at = 0;
+        return { readEntries(done) { const batch = children.slice(at, at + 2); at += batch.length; setTimeout(() => done(batch)); } };
+      } });
+    // Given out of order: the table lists each folder's entries by name.
+    const inner = folderEntry('inner', files.slice(3).reverse().map((file) => fileEntry(file, '/top/inner')), '/top');
+    const top = folderEntry('top', [...files.slice(0, 3).reverse().map((file) => fileEntry(file, '/top')), inner]);
+    const item = (entry) => ({ kind: 'file', webkitGetAsEntry: () => entry });
+    const drop = new Event('drop', { cancelable: true });
+    Object.defineProperty(drop, 'dataTransfer', { value: { items: [item(top)], files: [] } });
+    document.dispatchEvent(drop);
+  });
+}
+
+describe('a collection in one page', () => {
+  let browser;
+  let page;
+  before(async () => {
+    browser = await launchBrowser();
+    page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
+    await page.goto(pathToFileURL(pagePath).href);
+    await waitUntilReady(page);
+  });
+  after(() => browser.close());
+
+  test('a folder gives per row what the native programs give for that image alone', async () => {
+    const { folder, rows } = makeFolder();
+    await page.setInputFiles('#folder', folder);
+    await finished(page);
+    const [head, ...shown] = await tableOf(page);
+    assert.deepEqual(head, ['Image', 'Size (bytes)', 'Verdict', 'Disk A found at', ...outputFiles]);
+    assert.deepEqual(shown.map(([name, , verdict]) => [name, verdict]), rows);
+    assert.equal(await page.textContent('#progress-line'), 'All 8 read.');
+    for (const [index, [name, size, verdict, disks, ...sources]] of shown.entries()) {
+      const path = join(scratch, name);
+      assert.equal(size, String(readFileSync(path).length), name);
+      await page.click(`#collection-rows tr:nth-child(${index + 1}) button.open`);
+      await page.waitForFunction(() => ['done', 'error'].includes(document.body.dataset.state));
+      if (verdict === 'too large') {
+        assert.equal(await page.evaluate(() => soundcutPage.lastResult), null);
+        continue;
+      }
+      const native = nativeSummary(path);
+      assert.deepEqual([disks, sources.map((source) => source !== '—')], [native.recognised, native.cut], name);
+      const opened = await readLastRun((fn) => page.evaluate(fn));
+      assertSameAsNative(opened, path, name);
+      // Its zip is named after it.
+      if (opened.links.includes('a-sample.zip')) assert.equal(name, 'collection/a-sample.d88');
+      // The open row is marked, and its verdict is the one shown (an empty
+      // file's is that of a file that is no D88 image).
+      assert.equal(await page.getAttribute('#collection-rows tr[aria-current]', 'data-verdict'),
+        opened.verdict.replace('empty', 'not-d88'));
+    }
+  });
+
+  test('dropped folders are read through, in order of name, with a file that cannot be read in its row', async () => {
+    const paths = [image('other'), image('sample'), image('gap')];
+    const unreadable = join(scratch, 'unreadable.d88');
+    writeFileSync(unreadable, readFileSync(paths[1]));
+    await dropAsFolders(page, [...paths, unreadable, image('shuffled')]);
+    await finished(page);
+    const shown = (await tableOf(page)).slice(1).map(([name, , verdict, , psgdrv]) => [name, verdict, psgdrv]);
+    assert.deepEqual(shown, [
+      ['top/gap.d88', 'partly cut', 'disk 0'],
+      ['top/inner/shuffled.d88', 'cut', 'disk 0'],
+      ['top/inner/unreadable.d88', 'could not be read: gone', '—'],
+      ['top/other.d88', 'no disk A', '—'],
+      ['top/sample.d88', 'cut', 'disk 0'],
+    ]);
+  });
+
+  // The engine is held (requests of the test's own) before the first
+  // image, so that Cancel comes while that image is in hand.
+  test('Cancel stops after the image in hand, and the CSV says what the table shows', async () => {
+    const paths = Array.from({ length: 30 }, (_, i) => image(`random:${i}`));
+    await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGoFirst = go; })); });
+    await page.setInputFiles('#image', paths);
+    await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGoSecond = go; })); });
+    await page.evaluate(() => window.letGoFirst());
+    await page.waitForFunction(() => document.getElementById('progress-line').textContent.startsWith('1 of 30: '));
+    await page.click('#cancel');
+    await page.evaluate(() => window.letGoSecond());
+    await finished(page, 'cancelled');
+    const [head, ...rows] = await tableOf(page);
+    assert.notEqual(rows[0][2], 'cancelled');
+    assert.deepEqual(rows.slice(1).map((row) => row[2]), Array(29).fill('cancelled'));
+    assert.equal(await page.textContent('#progress-line'), 'Cancelled: 1 of 30 read.');
+    assert.equal(await page.isHidden('#cancel'), true);
+
+    const [made] = await Promise.all([page.waitForEvent('download'), page.click('#summary-download')]);
+    assert.equal(made.suggestedFilename(), 'soundcut-summary.csv');
+    const csv = readFileSync(await made.path(), 'utf8');
+    assert.ok(csv.startsWith('\uFEFF'));
+    assert.deepEqual(parseCsv(csv.slice(1)), [head, ...rows]);
+  });
+
+  test('two hundred images chosen at once agree with the native programs', async () => {
+    const paths = Array.from({ length: 200 }, (_, i) => image(`random:${i}`));
+    const started = Date.now();
+    await page.setInputFiles('#image', paths);
+    await finished(page);
+    console.log(`200 generated images in the page: ${Date.now() - started} ms`);
+    const rows = (await tableOf(page)).slice(1);
+    assert.equal(rows.length, 200);
+    rows.forEach(([name, size, verdict, disks, ...sources], i) => {
+      const native = nativeSummary(paths[i]);
+      assert.equal(name, `random-${i}.d88`);
+      assert.equal(size, String(readFileSync(paths[i]).length));
+      assert.deepEqual([disks, sources.map((source) => source !== '—')], [native.recognised, native.cut], name);
+      const expected = native.recognised === '—' ? ['no disk A', 'not a D88 image']
+        : [native.cut.every(Boolean) && nativeRun(paths[i]).code === 0 ? 'cut' : 'partly cut'];
+      assert.ok(expected.includes(verdict), `${name}: ${verdict}`);
+    });
+  });
+});
+
+// Fields as RFC 4180 writes them: quoted where they hold a comma, quote
+// or line break; a leading ' kept a formula from being one.
+function parseCsv(text) {
+  const rows = [];
+  for (const line of text.split('\r\n').slice(0, -1)) {
+    const fields = [];
+    for (const match of line.matchAll(/("(?:[^"]|"")*"|[^,]*)(,|$)/g)) {
+      const field = match[1].startsWith('"') ? match[1].slice(1, -1).replace(/""/g, '"') : match[1];
+      fields.push(field.replace(/^'(?=[=+\-@])/, ''));
+      if (match[2] === '') break;
+    }
+    rows.push(fields);
+  }
+  return rows;
+}
+
+// The memory of every renderer process of the browser (the page's and its
+// worker's), in MiB.
+async function rendererMiB(browser) {
+  const cdp = await browser.newBrowserCDPSession();
+  const { processInfo } = await cdp.send('SystemInfo.getProcessInfo');
+  await cdp.detach();
+  return processInfo.filter((process) => process.type === 'renderer')
+    .map((process) => Number(readFileSync(`/proc/${process.id}/status`, 'utf8').match(/VmRSS:\s+(\d+)/)[1]))
+    .reduce((sum, kib) => sum + kib, 0) / 1024;
+}
+
+test('a thousand small images cost the page no more than 1.5 times what the first ten did', { skip: process.platform !== 'linux' },
+  async () => {
+    const kinds = ['sample', 'gap', 'other', 'several'].map((kind) => readFileSync(image(kind)));
+    const folder = join(scratch, 'thousand');
+    mkdirSync(folder, { recursive: true });
+    const paths = Array.from({ length: 1000 }, (_, i) => {
+      const path = join(folder, `image-${String(i).padStart(4, '0')}.d88`);
+      writeFileSync(path, kinds[i % kinds.length]);
+      return path;
+    });
+    const browser = await launchBrowser();
+    try {
+      const page = await browser.newPage({ locale: 'en-US' });
+      await page.goto(pathToFileURL(pagePath).href);
+      await waitUntilReady(page);
+      await page.setInputFiles('#image', paths);
+      await page.waitForFunction(() => document.getElementById('progress').value >= 10);
+      const afterTen = await rendererMiB(browser);
+      await finished(page);
+      const afterAll = await rendererMiB(browser);
+      console.log(`the page's memory: ${afterTen.toFixed(0)} MiB after 10 small images, ${afterAll.toFixed(0)} MiB after 1,000`);
+      assert.equal(await page.$$eval('#collection-rows tr', (rows) => rows.length), 1000);
+      assert.ok(afterAll <= 1.5 * afterTen, `${afterAll.toFixed(0)} MiB against ${afterTen.toFixed(0)} MiB`);
+    } finally {
+      await browser.close();
+    }
+  });
