@@ -28,7 +28,7 @@ function cellsOf(row, facts) {
 export function drawTable(facts) {
   const head = element('tr', {}, headersOf(facts).map((header) => element('th', { textContent: header }, [], { scope: 'col' })));
   $('collection-table').replaceChildren(
-    element('caption', { textContent: text().tableCaption }),
+    element('caption', { id: 'collection-caption', textContent: text().tableCaption }),
     element('thead', {}, [head]),
     element('tbody', { id: 'collection-rows' }),
   );

@@ -279,7 +279,7 @@ function drawProgress(made) {
     line = text().progress(made.current.number, made.rows.length, made.current.path);
     if (made.stage) line += ` (${text().stages[made.stage]})`;
   } else if (made.running) {
-    line = '';
+    line = text().loading;
   } else {
     line = made.cancelled ? text().progressCancelled(made.read, made.rows.length) : text().progressDone(made.rows.length);
   }

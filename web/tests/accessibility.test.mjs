@@ -80,6 +80,20 @@ describe('accessibility', () => {
           await openEveryDisk(page);
           for (const violation of await violations(page)) found.push(`${state}: ${violation}`);
         }
+        // A collection: its progress and Cancel while its first image waits
+        // (the engine held), then its table with a row open.
+        await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGoFirst = go; })); });
+        await page.setInputFiles('#image', [sample, image('gap'), notes]);
+        await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGoSecond = go; })); });
+        await page.evaluate(() => window.letGoFirst());
+        await page.waitForFunction(() => document.querySelectorAll('#collection-rows tr').length === 3);
+        for (const violation of await violations(page)) found.push(`collection being read: ${violation}`);
+        await page.evaluate(() => window.letGoSecond());
+        await page.waitForFunction(() => document.body.dataset.collection === 'finished');
+        await page.click('#collection-rows tr:nth-child(2) button');
+        await page.waitForFunction(() => document.body.dataset.state === 'done');
+        await openEveryDisk(page);
+        for (const violation of await violations(page)) found.push(`collection, a row open: ${violation}`);
         await page.close();
         assert.deepEqual(found, []);
       });
@@ -149,6 +163,11 @@ describe('accessibility', () => {
         const sideways = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
         assert.ok(sideways <= 0, `${name} ${colorScheme}: the page scrolls sideways by ${sideways} px`);
         await page.screenshot({ path: join(screenshots, `gap-${name}-${colorScheme}.png`), fullPage: true });
+        await page.setInputFiles('#image', [sample, image('gap'), notes]);
+        await page.waitForFunction(() => document.body.dataset.collection === 'finished');
+        const tableSideways = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+        assert.ok(tableSideways <= 0, `${name} ${colorScheme}: a collection's table scrolls sideways by ${tableSideways} px`);
+        await page.screenshot({ path: join(screenshots, `collection-${name}-${colorScheme}.png`), fullPage: true });
         await page.close();
       }
     }

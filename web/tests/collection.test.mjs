@@ -132,6 +132,13 @@ describe('a collection in one page', () => {
       assert.equal(await page.getAttribute('#collection-rows tr[aria-current]', 'data-verdict'),
         opened.verdict.replace('empty', 'not-d88'));
     }
+    // A file changed since its row was made: opened again, the row says
+    // what this reading found (Chromium refuses to read it any more).
+    writeFileSync(join(folder, 'a-sample.d88'), readFileSync(image('other')));
+    await page.click('#collection-rows tr:nth-child(1) button.open');
+    await page.waitForFunction(() => ['done', 'error'].includes(document.body.dataset.state));
+    const verdictCell = await page.textContent('#collection-rows tr:nth-child(1) td:nth-child(3)');
+    assert.match(verdictCell, /^(no disk A|could not be read: .+)$/);
   });
 
   test('dropped folders are read through, in order of name, with a file that cannot be read in its row', async () => {
@@ -150,19 +157,26 @@ describe('a collection in one page', () => {
     ]);
   });
 
-  // The engine is held (requests of the test's own) before the first
-  // image, so that Cancel comes while that image is in hand.
+  // The engine is held (a request of the test's own) before the first
+  // image, so that Cancel comes while that image is in hand. (A collection
+  // before has the page ask the module for the game's facts, which it asks
+  // once, so that the first image's request is the one held.)
   test('Cancel stops after the image in hand, and the CSV says what the table shows', async () => {
+    await page.setInputFiles('#image', [image('sample'), image('other')]);
+    await finished(page);
+    // The first one's name as a spreadsheet would take for a formula, with
+    // a comma and quotes in it.
     const paths = Array.from({ length: 30 }, (_, i) => image(`random:${i}`));
-    await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGoFirst = go; })); });
+    paths[0] = join(scratch, '=1+1, "quoted".d88');
+    copyFileSync(image('random:0'), paths[0]);
+    await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGo = go; })); });
     await page.setInputFiles('#image', paths);
-    await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGoSecond = go; })); });
-    await page.evaluate(() => window.letGoFirst());
     await page.waitForFunction(() => document.getElementById('progress-line').textContent.startsWith('1 of 30: '));
     await page.click('#cancel');
-    await page.evaluate(() => window.letGoSecond());
+    await page.evaluate(() => window.letGo());
     await finished(page, 'cancelled');
     const [head, ...rows] = await tableOf(page);
+    assert.deepEqual(rows[0].slice(0, 2), ['=1+1, "quoted".d88', String(readFileSync(paths[0]).length)]);
     assert.notEqual(rows[0][2], 'cancelled');
     assert.deepEqual(rows.slice(1).map((row) => row[2]), Array(29).fill('cancelled'));
     assert.equal(await page.textContent('#progress-line'), 'Cancelled: 1 of 30 read.');
@@ -171,7 +185,8 @@ describe('a collection in one page', () => {
     const [made] = await Promise.all([page.waitForEvent('download'), page.click('#summary-download')]);
     assert.equal(made.suggestedFilename(), 'soundcut-summary.csv');
     const csv = readFileSync(await made.path(), 'utf8');
-    assert.ok(csv.startsWith('\uFEFF'));
+    assert.ok(csv.startsWith('\uFEFFImage,'));
+    assert.ok(csv.includes('\r\n"\'=1+1, ""quoted"".d88",'));
     assert.deepEqual(parseCsv(csv.slice(1)), [head, ...rows]);
   });
 

@@ -5,7 +5,8 @@
 // xvfb-run). Each uses the browser Debian installs; none downloads one.
 //
 // An adapter: open(url) (and waits until the page is ready), choose(path)
-// (and waits for the run's end), evaluate(fn, ...args) in the page,
+// (and waits for the run's end; given several paths, for the collection's
+// end), evaluate(fn, ...args) in the page,
 // focus(selector), press(key), close(); and download(selector), the bytes
 // behind a link, where the driver can read them (Chromium only), else null.
 import { spawn } from 'node:child_process';
@@ -15,13 +16,20 @@ import { launchBrowser } from './harness.mjs';
 
 const isReady = () => document.body.dataset.state === 'ready';
 const isFinished = () => ['done', 'error'].includes(document.body.dataset.state);
+const isCollected = () => document.body.dataset.collection === 'finished';
+const untilOf = (paths) => (Array.isArray(paths) ? isCollected : isFinished);
+// What the page said of the image or collection before is forgotten first.
+const forget = () => {
+  document.body.dataset.state = 'working';
+  delete document.body.dataset.collection;
+};
 
 async function chromium() {
   const browser = await launchBrowser();
   const page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
   return {
     async open(url) { await page.goto(url); await page.waitForFunction(isReady); },
-    async choose(path) { await page.setInputFiles('#image', path); await page.waitForFunction(isFinished); },
+    async choose(path) { await page.setInputFiles('#image', path); await page.waitForFunction(untilOf(path)); },
     evaluate: (fn, ...args) => page.evaluate(fn, ...args),
     focus: (selector) => page.focus(selector),
     press: (key) => page.keyboard.press(key),
@@ -44,9 +52,9 @@ async function firefox() {
   return {
     async open(url) { await page.goto(url); await page.waitForFunction(isReady, { timeout: 30000 }); },
     async choose(path) {
-      await page.evaluate(() => { document.body.dataset.state = 'working'; });
-      await (await page.$('#image')).uploadFile(path);
-      await page.waitForFunction(isFinished, { timeout: 60000 });
+      await page.evaluate(forget);
+      await (await page.$('#image')).uploadFile(...[path].flat());
+      await page.waitForFunction(untilOf(path), { timeout: 60000 });
     },
     evaluate: (fn, ...args) => page.evaluate(fn, ...args),
     focus: (selector) => page.focus(selector),
@@ -88,9 +96,9 @@ async function webkit() {
   return {
     async open(url) { await driver.get(url); await until(isReady, 30000); },
     async choose(path) {
-      await driver.executeScript(() => { document.body.dataset.state = 'working'; });
-      await driver.findElement(By.id('image')).sendKeys(path);
-      await until(isFinished, 60000);
+      await driver.executeScript(forget);
+      await driver.findElement(By.id('image')).sendKeys([path].flat().join('\n'));
+      await until(untilOf(path), 60000);
     },
     evaluate: (fn, ...args) => driver.executeScript(fn, ...args),
     focus: (selector) => driver.executeScript((chosen) => document.querySelector(chosen).focus(), selector),

@@ -83,6 +83,26 @@ for (const engine of Engines) {
         assertSameAsNative(shown, sample, 'the sample after a long listing');
       });
 
+      // Each row as the native programs give its image alone; a row opens
+      // its own result.
+      test('several images at once: a row each, in the order given', async () => {
+        await browser.choose(cases.map(([, path]) => path));
+        const verdicts = await browser.evaluate(() => [...document.querySelectorAll('#collection-rows tr')]
+          .map((row) => row.dataset.verdict));
+        assert.deepEqual(verdicts, cases.map(([, , verdict]) => verdict));
+        await browser.evaluate(() => {
+          document.body.dataset.state = 'working';
+          document.querySelector('#collection-rows tr:nth-child(3) button').click();
+        });
+        await browser.evaluate(() => new Promise((done) => {
+          const check = () => (['done', 'error'].includes(document.body.dataset.state) ? done() : setTimeout(check, 50));
+          check();
+        }));
+        const shown = await run();
+        assert.deepEqual(shown.links, ['PSGDRV', 'OPMDRV', 'PSGMUS']);
+        assertSameAsNative(shown, cases[2][1], 'the third row');
+      });
+
       test('a map cell by keyboard shows its details', async () => {
         await browser.choose(sample);
         await browser.focus('.disk[open] [role="gridcell"]');

@@ -221,6 +221,26 @@ describe('one page, image after image', () => {
     assert.ok(rise < 1.5 * 256 + 64, `${rise.toFixed(0)} MiB`);
   });
 
+  // An image of seconds says what it is doing, stage by stage; a small one
+  // only that it is being read.
+  test('the status names each stage of an image over 16 MiB', async () => {
+    const head = readFileSync(sample);
+    const big = file('seventeen.d88', Buffer.concat([head, Buffer.alloc(MiB * 17 - head.length)]));
+    await page.evaluate(() => {
+      window.statusSeen = [];
+      new MutationObserver(() => window.statusSeen.push(document.getElementById('status').textContent))
+        .observe(document.getElementById('status'), { childList: true, characterData: true, subtree: true });
+    });
+    await choose(page, big);
+    await choose(page, sample);
+    const seen = (await page.evaluate(() => window.statusSeen)).filter((line, i, all) => line !== all[i - 1]);
+    rmSync(big);
+    assert.deepEqual(seen.slice(0, -1).map((line) => line.replace(/\d+ ms/, 'N ms')), [
+      'Reading seventeen.d88…', 'seventeen.d88: reading the file…', 'seventeen.d88: cutting…', 'seventeen.d88: listing…',
+      'seventeen.d88: making the map…', 'seventeen.d88: drawing the map…', 'seventeen.d88: done in N ms.',
+      'Reading sample.d88…']);
+  });
+
   // Each file names the disk it came from, and a later disk that lacked it.
   const cases = [
     ['the sample cut one byte short', () => file('short.d88', readFileSync(sample).subarray(0, -1)), 'cut',
