@@ -106,8 +106,20 @@ describe('a collection in one page', () => {
 
   test('a folder gives per row what the native programs give for that image alone', async () => {
     const { folder, rows } = makeFolder();
+    await page.evaluate(() => {
+      window.progressSeen = new Set();
+      const line = document.getElementById('progress-line');
+      new MutationObserver(() => window.progressSeen.add(line.textContent))
+        .observe(line, { childList: true, characterData: true, subtree: true });
+    });
     await page.setInputFiles('#folder', folder);
     await finished(page);
+    // The image of 93 MB names its stages as it goes; the small ones do not.
+    const progress = await page.evaluate(() => [...window.progressSeen]);
+    for (const stage of ['reading the file', 'cutting', 'listing', 'making the map']) {
+      assert.ok(progress.includes(`5 of 8: collection/e-64-disks.d88 (${stage})`), stage);
+    }
+    assert.ok(progress.includes('1 of 8: collection/a-sample.d88'));
     const [head, ...shown] = await tableOf(page);
     assert.deepEqual(head, ['Image', 'Size (bytes)', 'Verdict', 'Disk A found at', ...outputFiles]);
     assert.deepEqual(shown.map(([name, , verdict]) => [name, verdict]), rows);
