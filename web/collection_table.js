@@ -14,40 +14,44 @@ const headersOf = (facts) => {
 // A row's cells as text. A row not read (yet) has no disks or sources.
 function cellsOf(row, facts) {
   const verdict = text().verdicts[row.verdict];
+  const why = row.limit ? text().limits[row.limit] : row.error;
   const source = (from) => (from === null || from === undefined ? text().none : text().fromDisk(from));
   return [
     row.path,
     row.file ? String(row.size) : text().none,
-    row.error ? `${verdict}: ${row.error}` : verdict,
+    why ? `${verdict}: ${why}` : verdict,
     row.recognised.length > 0 ? row.recognised.join(', ') : text().none,
     ...facts.regions.map((_, index) => source(row.sources[index])),
   ];
 }
 
-// The table's caption and head, its rows gone.
+// The table's caption and head, in the language shown; its body, for the
+// rows, made once.
 export function drawTable(facts) {
-  const head = element('tr', {}, headersOf(facts).map((header) => element('th', { textContent: header }, [], { scope: 'col' })));
-  $('collection-table').replaceChildren(
-    element('caption', { id: 'collection-caption', textContent: text().tableCaption }),
-    element('thead', {}, [head]),
-    element('tbody', { id: 'collection-rows' }),
-  );
+  if (!$('collection-rows')) {
+    $('collection-table').replaceChildren(element('caption'), element('thead', {}, [element('tr')]),
+      element('tbody', { id: 'collection-rows' }));
+  }
+  const table = $('collection-table');
+  table.caption.textContent = text().tableCaption;
+  table.tHead.rows[0].replaceChildren(...headersOf(facts).map((header) =>
+    element('th', { textContent: header }, [], { scope: 'col' })));
 }
 
-// Draws a row, or draws it again as it now stands; its name is a button
-// that opens it once it has been read.
+// Draws a row, or draws it again as it now stands, in place (a button
+// with the focus keeps it); its name is a button that opens it once it has
+// been read, where there is something to read.
 export function drawRow(row, facts, open) {
   const [name, ...rest] = cellsOf(row, facts);
-  const button = element('button', { type: 'button', className: 'open', textContent: name,
-    disabled: row.verdict === 'waiting' });
-  button.addEventListener('click', () => open(row));
-  const cells = [element('th', {}, [button], { scope: 'row' }), ...rest.map((cell) => element('td', { textContent: cell }))];
-  if (row.element) {
-    row.element.replaceChildren(...cells);
-  } else {
-    row.element = element('tr', {}, cells);
+  if (!row.element) {
+    const button = element('button', { type: 'button', className: 'open' });
+    button.addEventListener('click', () => open(row));
+    row.element = element('tr', {}, [element('th', {}, [button], { scope: 'row' }), ...rest.map(() => element('td'))]);
     $('collection-rows').append(row.element);
   }
+  const [head, ...cells] = row.element.children;
+  Object.assign(head.firstChild, { textContent: name, disabled: row.verdict === 'waiting' || !row.file });
+  cells.forEach((cell, index) => { cell.textContent = rest[index]; });
   row.element.dataset.verdict = row.verdict;
 }
 

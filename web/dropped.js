@@ -1,19 +1,32 @@
 // The files the user hands the page at once: chosen with the file or
 // folder button, or dropped, folders and all. Each comes with its path (a
-// folder's files with the folders they lie in), sorted by it within a
-// folder, as listings show them; a file or folder that cannot be read
-// comes with what went wrong instead.
+// folder's files with the folders they lie in), in the order of their
+// paths, folder by folder, however they were handed over; a file or folder
+// that cannot be read comes with why instead: the browser's words, or
+// `limit` (depth or count) where the page stopped.
 
-// A folder nested deeper than this is not read: a link back up would
-// otherwise lead round for ever.
+// A folder nested deeper than this is not read, and no more files than
+// this are taken from one drop: links between folders could otherwise
+// lead round for ever.
 const MaxDepth = 64;
+const MaxFiles = 100000;
 
-const byPath = (a, b) => (a.path < b.path ? -1 : a.path > b.path ? 1 : 0);
+// Names in a natural order (disk2 before disk10), the same in every
+// language shown.
+const compareNames = new Intl.Collator('en', { numeric: true }).compare;
+const comparePaths = (a, b) => {
+  const [x, y] = [a.split('/'), b.split('/')];
+  for (let i = 0; i < Math.min(x.length, y.length); ++i) {
+    const order = compareNames(x[i], y[i]);
+    if (order !== 0) return order;
+  }
+  return x.length - y.length;
+};
 
 // The files of a file input: those of a folder carry their path in it.
 export function filesChosen(fileList) {
   const found = [...fileList].map((file) => ({ file, path: file.webkitRelativePath || file.name }));
-  return found.some((item) => item.file.webkitRelativePath) ? found.sort(byPath) : found;
+  return found.some((item) => item.file.webkitRelativePath) ? found.sort((a, b) => comparePaths(a.path, b.path)) : found;
 }
 
 // What a drop holds must be taken while the drop event lasts: its entries
@@ -23,11 +36,11 @@ export function takeDrop(dataTransfer) {
   const items = [...(dataTransfer.items || [])].filter((item) => item.kind === 'file');
   const entries = items.map((item) => (item.webkitGetAsEntry ? item.webkitGetAsEntry() : null));
   if (entries.length > 0 && entries.every(Boolean)) return { entries };
-  return { files: [...dataTransfer.files] };
+  return { files: [...(dataTransfer.files || [])] };
 }
 
-// Resolves to [{ file, path } or { path, error }], and whether a folder
-// was among them.
+// Resolves to [{ file, path } or { path, error } or { path, limit }], and
+// whether a folder was among them.
 export async function gatherDropped(taken) {
   if (taken.files) return { found: filesChosen(taken.files), folders: false };
   const found = [];
@@ -36,29 +49,45 @@ export async function gatherDropped(taken) {
 }
 
 const pathOf = (entry) => entry.fullPath.replace(/^\//, '') || entry.name;
+const why = (error) => String(error && error.message || error);
 
 async function gather(entry, depth, found) {
-  try {
-    if (entry.isFile) {
-      found.push({ file: await new Promise((done, fail) => entry.file(done, fail)), path: pathOf(entry) });
-      return;
-    }
-    if (depth === MaxDepth) throw new Error(`folders nested deeper than ${MaxDepth}`);
-    const children = await entriesIn(entry);
-    children.sort((a, b) => byPath({ path: a.name }, { path: b.name }));
-    for (const child of children) await gather(child, depth + 1, found);
-  } catch (error) {
-    found.push({ path: pathOf(entry), error: String(error && error.message || error) });
+  if (found.length >= MaxFiles) {
+    // The first entry not taken says why the rest are not there.
+    if (!found.stopped) found.push({ path: pathOf(entry), limit: 'count' });
+    found.stopped = true;
+    return;
   }
+  if (entry.isFile) {
+    try {
+      found.push({ file: await new Promise((done, fail) => entry.file(done, fail)), path: pathOf(entry) });
+    } catch (error) {
+      found.push({ path: pathOf(entry), error: why(error) });
+    }
+    return;
+  }
+  if (depth === MaxDepth) {
+    found.push({ path: pathOf(entry), limit: 'depth' });
+    return;
+  }
+  const { entries, error } = await entriesIn(entry);
+  entries.sort((a, b) => compareNames(a.name, b.name));
+  for (const child of entries) await gather(child, depth + 1, found);
+  // Those listed before the folder failed are read all the same.
+  if (error) found.push({ path: pathOf(entry), error });
 }
 
 // A folder's reader gives its entries a batch at a time, until an empty one.
 async function entriesIn(folder) {
   const reader = folder.createReader();
-  const all = [];
+  const entries = [];
   for (;;) {
-    const batch = await new Promise((done, fail) => reader.readEntries(done, fail));
-    if (batch.length === 0) return all;
-    all.push(...batch);
+    try {
+      const batch = await new Promise((done, fail) => reader.readEntries(done, fail));
+      if (batch.length === 0) return { entries };
+      entries.push(...batch);
+    } catch (error) {
+      return { entries, error: why(error) };
+    }
   }
 }

@@ -19,9 +19,10 @@ const StagesShownFrom = 16 * MiB;
 // What the page shows, and all that it draws from, so that the other
 // language draws exactly the same: the state of the image chosen or opened
 // last (loading, ready, working, done, failed, too-large; collection while
-// a collection's table stands with no row open; nothing when a drop held no
-// file), its name, its row if it was opened from a table, the stage of its
-// run, and its result and whole listing, or why there is none.
+// a collection's table stands with no row open), its name, its row if it
+// was opened from a table, the stage of its run, and its result and whole
+// listing, or why there is none; and whether a drop since held nothing to
+// read (which changes nothing else).
 let shown = { state: 'loading' };
 // The result shown and its image, if any (the tests read the result).
 let lastResult = null;
@@ -38,13 +39,17 @@ function applyTexts() {
 }
 
 function stateShown() {
-  if (['failed', 'too-large', 'nothing'].includes(shown.state)) return 'error';
+  if (['failed', 'too-large'].includes(shown.state)) return 'error';
   if (shown.state === 'done') return ['empty', 'not-d88'].includes(verdictOf(shown.result)) ? 'error' : 'done';
   return shown.state;
 }
 
 function renderStatus() {
   document.body.dataset.state = stateShown();
+  if (shown.nothingFound) {
+    $('status').textContent = text().nothingFound;
+    return;
+  }
   $('status').textContent = {
     loading: () => text().loading,
     ready: () => text().ready,
@@ -53,7 +58,6 @@ function renderStatus() {
     failed: () => `${text().failed(shown.name)} ${shown.error}`,
     'too-large': () => text().tooLarge,
     collection: () => text().collection,
-    nothing: () => text().nothingFound,
   }[shown.state]();
 }
 
@@ -165,13 +169,13 @@ const factsInTurn = () => {
 // What the user handed over at once: several images, or any folder, make
 // or join a collection; one image alone is read as it always was.
 function take(found, folders) {
-  if (collection && collection.running && !collection.cancelled) {
-    addRows(collection, found);
+  if (found.length === 0) {
+    shown.nothingFound = true;
+    renderStatus();
     return;
   }
-  if (found.length === 0) {
-    endCollection();
-    show({ state: 'nothing' });
+  if (collection && collection.running && !collection.cancelled) {
+    addRows(collection, found);
     return;
   }
   if (found.length === 1 && !folders && found[0].file) {
@@ -192,32 +196,37 @@ function startCollection(found) {
   endCollection();
   chosen = null;
   show({ state: 'collection' });
-  const made = { rows: [], queue: [], current: null, stage: null, read: 0, running: true, cancelled: false, facts: null };
+  const made = { rows: [], queue: [], current: null, stage: null, running: true, cancelled: false, facts: null };
   collection = made;
   document.body.dataset.collection = 'running';
   addRows(made, found);
+  drawProgress(made);
   runCollection(made);
 }
 
+// Rows for what was handed over, drawn as soon as the table can be; what
+// could not even be found is settled at once.
 function addRows(into, found) {
-  for (const { file, path, error } of found) {
+  for (const { file, path, error, limit } of found) {
     const row = { file, path, size: file ? file.size : 0, number: into.rows.length + 1, verdict: 'waiting',
-      recognised: [], sources: [], error: null };
+      recognised: [], sources: [], error: null, limit: null };
     into.rows.push(row);
+    if (into.facts) drawRow(row, into.facts, openRow);
     if (file) into.queue.push(row);
-    else settle(row, { verdict: 'failed', error });
+    else settle(row, { verdict: 'failed', error: error || null, limit: limit || null });
   }
-  drawCollection();
+  drawProgress(into);
 }
 
 // A row takes a run's summary and is drawn again.
 function settle(row, summary) {
   const owner = collection && collection.rows[row.number - 1] === row ? collection : null;
-  if (owner && row.verdict === 'waiting' && summary.verdict !== 'cancelled') owner.read += 1;
-  Object.assign(row, { recognised: [], sources: [], error: null }, summary);
+  Object.assign(row, { recognised: [], sources: [], error: null, limit: null }, summary);
   if (owner && owner.facts) drawRow(row, owner.facts, openRow);
   if (owner) drawProgress(owner);
 }
+
+const readCount = (made) => made.rows.filter((row) => !['waiting', 'cancelled'].includes(row.verdict)).length;
 
 async function runCollection(made) {
   try {
@@ -265,6 +274,7 @@ async function readRow(made, row) {
 }
 
 function openRow(row) {
+  if (!row.file) return;  // nothing was found to read
   if (shown.row === row && shown.state !== 'failed') return;  // shown already, or being read
   openImage(row.file, row.path, row);
 }
@@ -281,11 +291,12 @@ function drawProgress(made) {
   } else if (made.running) {
     line = text().loading;
   } else {
-    line = made.cancelled ? text().progressCancelled(made.read, made.rows.length) : text().progressDone(made.rows.length);
+    line = made.cancelled ? text().progressCancelled(readCount(made), made.rows.length) : text().progressDone(made.rows.length);
   }
   $('progress-line').textContent = line;
   $('cancel').hidden = !made.running;
   $('cancel').disabled = made.cancelled;
+  $('summary-download').hidden = !made.facts;
 }
 
 // The table as it stands, or none.
@@ -296,34 +307,42 @@ function drawCollection() {
     delete document.body.dataset.collection;
     return;
   }
-  if (!collection.facts) return;
-  drawTable(collection.facts);
-  for (const row of collection.rows) {
-    row.element = null;
-    drawRow(row, collection.facts, openRow);
+  $('collection-region').setAttribute('aria-label', text().tableCaption);
+  if (collection.facts) {
+    drawTable(collection.facts);
+    for (const row of collection.rows) drawRow(row, collection.facts, openRow);
   }
-  if (shown.row && shown.row.element) shown.row.element.setAttribute('aria-current', 'true');
   drawProgress(collection);
 }
 
 $('cancel').addEventListener('click', () => {
   if (!collection || !collection.running) return;
   collection.cancelled = true;
+  // The button goes: the focus goes to what says how far it got.
+  $('progress-line').focus();
   drawProgress(collection);
 });
 // The summary is made when asked for, as the table then stands.
 let summaryAddress = null;
-$('summary-download').addEventListener('click', () => {
+$('summary-download').addEventListener('click', (event) => {
   if (summaryAddress) URL.revokeObjectURL(summaryAddress);
-  summaryAddress = collection && collection.facts
-    ? URL.createObjectURL(new Blob([csvOf(collection.rows, collection.facts)], { type: 'text/csv' })) : null;
-  $('summary-download').href = summaryAddress || '#';
+  summaryAddress = null;
+  if (!collection || !collection.facts) {
+    event.preventDefault();
+    return;
+  }
+  summaryAddress = URL.createObjectURL(new Blob([csvOf(collection.rows, collection.facts)], { type: 'text/csv' }));
+  $('summary-download').href = summaryAddress;
 });
 
 // ---- Choosing and dropping ----
 
+// Each choice or drop is counted: a drop whose folders took long to read
+// is forgotten if anything was handed over since.
+let handedOver = 0;
 for (const [id, folders] of [['image', false], ['folder', true]]) {
   $(id).addEventListener('change', (event) => {
+    handedOver += 1;
     const found = filesChosen(event.target.files);
     event.target.value = '';
     if (found.length > 0) take(found, folders);
@@ -338,7 +357,10 @@ document.addEventListener('drop', (event) => {
   event.preventDefault();
   document.body.classList.remove('dragging');
   const taken = takeDrop(event.dataTransfer);
-  gatherDropped(taken).then(({ found, folders }) => take(found, folders));
+  const drop = ++handedOver;
+  gatherDropped(taken).then(({ found, folders }) => {
+    if (drop === handedOver) take(found, folders);
+  });
 });
 // The whole listing of the image shown is made when asked for, in its
 // turn (after any image being read), then downloaded.

@@ -54,9 +54,9 @@ export async function serveSite() {
   return { url: `http://127.0.0.1:${server.address().port}/soundcut.html`, requests, close: () => server.close() };
 }
 
-export function launchBrowser() {
+export function launchBrowser(moreArgs = []) {
   return chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true,
-    args: ['--no-sandbox'] });
+    args: ['--no-sandbox', ...moreArgs] });
 }
 
 // Chooses a file with the page's file button and waits for the run's end.
