@@ -12,8 +12,10 @@ const MaxDepth = 64;
 const MaxFiles = 100000;
 
 // Names in a natural order (disk2 before disk10), the same in every
-// language shown.
-const compareNames = new Intl.Collator('en', { numeric: true }).compare;
+// language shown; names it holds equal (disk01, disk1) by their code units,
+// so that no order is left to chance.
+const collator = new Intl.Collator('en', { numeric: true });
+const compareNames = (a, b) => collator.compare(a, b) || (a < b ? -1 : a > b ? 1 : 0);
 const comparePaths = (a, b) => {
   const [x, y] = [a.split('/'), b.split('/')];
   for (let i = 0; i < Math.min(x.length, y.length); ++i) {
@@ -40,10 +42,12 @@ export function takeDrop(dataTransfer) {
 }
 
 // Resolves to [{ file, path } or { path, error } or { path, limit }], and
-// whether a folder was among them.
-export async function gatherDropped(taken) {
+// whether a folder was among them. The walk stops early once `wanted()` is
+// false (something else was handed over meanwhile).
+export async function gatherDropped(taken, wanted = () => true) {
   if (taken.files) return { found: filesChosen(taken.files), folders: false };
   const found = [];
+  found.wanted = wanted;
   for (const entry of taken.entries) await gather(entry, 0, found);
   return { found, folders: taken.entries.some((entry) => entry.isDirectory) };
 }
@@ -52,6 +56,7 @@ const pathOf = (entry) => entry.fullPath.replace(/^\//, '') || entry.name;
 const why = (error) => String(error && error.message || error);
 
 async function gather(entry, depth, found) {
+  if (!found.wanted()) return;
   if (found.length >= MaxFiles) {
     // The first entry not taken says why the rest are not there.
     if (!found.stopped) found.push({ path: pathOf(entry), limit: 'count' });
@@ -74,7 +79,7 @@ async function gather(entry, depth, found) {
   entries.sort((a, b) => compareNames(a.name, b.name));
   for (const child of entries) await gather(child, depth + 1, found);
   // Those listed before the folder failed are read all the same.
-  if (error) found.push({ path: pathOf(entry), error });
+  if (error && !found.stopped) found.push({ path: pathOf(entry), error });
 }
 
 // A folder's reader gives its entries a batch at a time, until an empty one.

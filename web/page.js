@@ -118,6 +118,7 @@ async function openNow(token, file, name, row) {
   const onStage = (stage) => {
     if (token !== chosen || file.size <= StagesShownFrom) return;
     shown.stage = stage;
+    shown.nothingFound = false;
     renderStatus();
   };
   try {
@@ -169,11 +170,9 @@ const factsInTurn = () => {
 // What the user handed over at once: several images, or any folder, make
 // or join a collection; one image alone is read as it always was.
 function take(found, folders) {
-  if (found.length === 0) {
-    shown.nothingFound = true;
-    renderStatus();
-    return;
-  }
+  shown.nothingFound = found.length === 0;
+  renderStatus();
+  if (found.length === 0) return;
   if (collection && collection.running && !collection.cancelled) {
     addRows(collection, found);
     return;
@@ -200,7 +199,7 @@ function startCollection(found) {
   collection = made;
   document.body.dataset.collection = 'running';
   addRows(made, found);
-  drawProgress(made);
+  drawCollection();
   runCollection(made);
 }
 
@@ -226,7 +225,9 @@ function settle(row, summary) {
   if (owner) drawProgress(owner);
 }
 
-const readCount = (made) => made.rows.filter((row) => !['waiting', 'cancelled'].includes(row.verdict)).length;
+// Rows whose file was looked at: not those the walk through a folder
+// could not even find.
+const readCount = (made) => made.rows.filter((row) => row.file && !['waiting', 'cancelled'].includes(row.verdict)).length;
 
 async function runCollection(made) {
   try {
@@ -291,7 +292,8 @@ function drawProgress(made) {
   } else if (made.running) {
     line = text().loading;
   } else {
-    line = made.cancelled ? text().progressCancelled(readCount(made), made.rows.length) : text().progressDone(made.rows.length);
+    const [read, all] = [readCount(made), made.rows.length];
+    line = made.cancelled ? text().progressCancelled(read, all) : text().progressDone(read, all);
   }
   $('progress-line').textContent = line;
   $('cancel').hidden = !made.running;
@@ -345,7 +347,8 @@ for (const [id, folders] of [['image', false], ['folder', true]]) {
     handedOver += 1;
     const found = filesChosen(event.target.files);
     event.target.value = '';
-    if (found.length > 0) take(found, folders);
+    // An empty folder says so; no file chosen (a closed dialog) says nothing.
+    if (found.length > 0 || folders) take(found, folders);
   });
 }
 document.addEventListener('dragover', (event) => {
@@ -358,7 +361,7 @@ document.addEventListener('drop', (event) => {
   document.body.classList.remove('dragging');
   const taken = takeDrop(event.dataTransfer);
   const drop = ++handedOver;
-  gatherDropped(taken).then(({ found, folders }) => {
+  gatherDropped(taken, () => drop === handedOver).then(({ found, folders }) => {
     if (drop === handedOver) take(found, folders);
   });
 });

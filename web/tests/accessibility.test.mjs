@@ -84,6 +84,8 @@ describe('accessibility', () => {
         // (the engine held), then its table with a row open.
         await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGoFirst = go; })); });
         await page.setInputFiles('#image', [sample, image('gap'), notes]);
+        if (await page.isHidden('#cancel')) found.push('collection starting: no Cancel to be seen');
+        for (const violation of await violations(page)) found.push(`collection starting: ${violation}`);
         await page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGoSecond = go; })); });
         await page.evaluate(() => window.letGoFirst());
         await page.waitForFunction(() => document.querySelectorAll('#collection-rows tr').length === 3);

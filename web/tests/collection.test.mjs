@@ -213,11 +213,24 @@ describe('a collection in one page', () => {
     const hold = () => page.evaluate(() => { soundcutPage.inTurn(() => new Promise((go) => { window.letGo = go; })); });
     const verdicts = () => page.$$eval('#collection-rows tr', (rows) => rows.map((row) => row.dataset.verdict));
     const settled = () => page.waitForFunction(() => ['done', 'error'].includes(document.body.dataset.state));
+    const status = () => page.textContent('#status');
+    await page.evaluate(() => {
+      window.dropItems = (items) => {
+        const event = new Event('drop', { cancelable: true });
+        Object.defineProperty(event, 'dataTransfer', { value: { items, files: [] } });
+        document.dispatchEvent(event);
+      };
+      window.dropNothing = () => window.dropItems([{ kind: 'string' }]);
+    });
 
-    // An image chosen while a collection is read joins it.
+    // An image chosen while a collection is read joins it; a drop with
+    // nothing in it meanwhile says so until then.
     await hold();
     await page.setInputFiles('#image', [sample, gap]);
+    await page.evaluate(() => window.dropNothing());
+    assert.equal(await status(), 'Nothing to read: no file was found in what was chosen or dropped.');
     await page.setInputFiles('#image', other);
+    assert.equal(await status(), 'The images are read one after another: each row below opens its own result.');
     await page.evaluate(() => window.letGo());
     await finished(page);
     assert.deepEqual(await verdicts(), ['cut', 'partial', 'not-found']);
@@ -253,13 +266,7 @@ describe('a collection in one page', () => {
           given = true;
           setTimeout(() => done(batch), 500);
         } }) };
-      const drop = (items) => {
-        const event = new Event('drop', { cancelable: true });
-        Object.defineProperty(event, 'dataTransfer', { value: { items, files: [] } });
-        document.dispatchEvent(event);
-      };
-      drop([{ kind: 'file', webkitGetAsEntry: () => slow }]);
-      window.dropNothing = () => drop([{ kind: 'string' }]);
+      window.dropItems([{ kind: 'file', webkitGetAsEntry: () => slow }]);
     });
     await page.setInputFiles('#image', sample);
     await settled();
@@ -267,7 +274,7 @@ describe('a collection in one page', () => {
     await page.evaluate(() => window.dropNothing());
     assert.deepEqual(await page.evaluate(() => [document.getElementById('collection').hidden,
       document.getElementById('summary').dataset.verdict, document.getElementById('status').textContent]),
-    [true, 'cut', 'Nothing to read: no file was found in what was dropped.']);
+    [true, 'cut', 'Nothing to read: no file was found in what was chosen or dropped.']);
   });
 
   test('two hundred images chosen at once agree with the native programs', async () => {
