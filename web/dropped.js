@@ -46,21 +46,23 @@ export function takeDrop(dataTransfer) {
 // false (something else was handed over meanwhile).
 export async function gatherDropped(taken, wanted = () => true) {
   if (taken.files) return { found: filesChosen(taken.files), folders: false };
-  const found = [];
-  found.wanted = wanted;
-  for (const entry of taken.entries) await gather(entry, 0, found);
-  return { found, folders: taken.entries.some((entry) => entry.isDirectory) };
+  // What the walk found, whether it stopped at the count limit, and whether
+  // it is still wanted.
+  const walk = { found: [], stopped: false, wanted };
+  for (const entry of taken.entries) await gather(entry, 0, walk);
+  return { found: walk.found, folders: taken.entries.some((entry) => entry.isDirectory) };
 }
 
 const pathOf = (entry) => entry.fullPath.replace(/^\//, '') || entry.name;
 const why = (error) => String(error && error.message || error);
 
-async function gather(entry, depth, found) {
-  if (!found.wanted()) return;
+async function gather(entry, depth, walk) {
+  const { found } = walk;
+  if (!walk.wanted()) return;
   if (found.length >= MaxFiles) {
     // The first entry not taken says why the rest are not there.
-    if (!found.stopped) found.push({ path: pathOf(entry), limit: 'count' });
-    found.stopped = true;
+    if (!walk.stopped) found.push({ path: pathOf(entry), limit: 'count' });
+    walk.stopped = true;
     return;
   }
   if (entry.isFile) {
@@ -77,9 +79,9 @@ async function gather(entry, depth, found) {
   }
   const { entries, error } = await entriesIn(entry);
   entries.sort((a, b) => compareNames(a.name, b.name));
-  for (const child of entries) await gather(child, depth + 1, found);
+  for (const child of entries) await gather(child, depth + 1, walk);
   // Those listed before the folder failed are read all the same.
-  if (error && !found.stopped) found.push({ path: pathOf(entry), error });
+  if (error && !walk.stopped) found.push({ path: pathOf(entry), error });
 }
 
 // A folder's reader gives its entries a batch at a time, until an empty one.

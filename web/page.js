@@ -99,6 +99,17 @@ const inTurn = (job) => {
   return busy;
 };
 
+// The engine's run of an image, in its turn's hands: null where the file
+// is too large to be one. `onStage` hears each stage, reading it first,
+// for an image large enough to take seconds.
+async function runOf(file, onStage) {
+  if (file.size > MaxImageBytes) return null;
+  const stage = file.size > StagesShownFrom ? onStage : () => {};
+  stage('reading');
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  return (await runImage).run(bytes, stage);
+}
+
 // Time for the status to be drawn before a long step.
 const drawn = () => new Promise((go) => setTimeout(go, 20));
 
@@ -116,22 +127,19 @@ async function openNow(token, file, name, row) {
   if (token !== chosen) return;  // another image was chosen while this one waited
   const started = performance.now();
   const onStage = (stage) => {
-    if (token !== chosen || file.size <= StagesShownFrom) return;
+    if (token !== chosen) return;
     shown.stage = stage;
     shown.nothingFound = false;
     renderStatus();
   };
   try {
-    if (file.size > MaxImageBytes) {
+    const result = await runOf(file, onStage);
+    if (token !== chosen) return;
+    if (!result) {
       if (row) settle(row, { verdict: 'too-large' });
       show({ state: 'too-large', name, row });
       return;
     }
-    onStage('reading');
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    const engine = await runImage;
-    const result = await engine.run(bytes, onStage);
-    if (token !== chosen) return;
     if (row) settle(row, summaryOf(result));
     document.body.dataset.runMs = (performance.now() - started).toFixed(1);
     const t = result.timings;
@@ -256,19 +264,11 @@ async function runCollection(made) {
 async function readRow(made, row) {
   if (made !== collection) return;
   try {
-    if (row.size > MaxImageBytes) {
-      settle(row, { verdict: 'too-large' });
-      return;
-    }
-    const onStage = (stage) => {
-      if (row.size <= StagesShownFrom) return;
+    const result = await runOf(row.file, (stage) => {
       made.stage = stage;
       drawProgress(made);
-    };
-    onStage('reading');
-    const bytes = new Uint8Array(await row.file.arrayBuffer());
-    const engine = await runImage;
-    settle(row, summaryOf(await engine.run(bytes, onStage)));
+    });
+    settle(row, result ? summaryOf(result) : { verdict: 'too-large' });
   } catch (error) {
     settle(row, { verdict: 'failed', error: String(error) });
   }

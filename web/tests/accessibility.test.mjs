@@ -9,8 +9,7 @@ import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { pathToFileURL } from 'node:url';
-import { choose, image, launchBrowser, pagePath, scratch, waitUntilReady } from './harness.mjs';
+import { choose, image, launchBrowser, openPage, scratch } from './harness.mjs';
 
 // axe is injected by the test driver, so the page's own policy stays as it is.
 const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
@@ -57,13 +56,6 @@ const openEveryDisk = (page) => page.evaluate(() => {
   for (const section of document.querySelectorAll('details')) section.open = true;
 });
 
-async function openPage(browser, options, setUp = null) {
-  const page = await browser.newPage({ acceptDownloads: true, ...options });
-  if (setUp) await page.addInitScript(setUp);
-  await page.goto(pathToFileURL(pagePath).href);
-  await waitUntilReady(page);
-  return page;
-}
 
 describe('accessibility', () => {
   let browser;

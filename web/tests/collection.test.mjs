@@ -10,9 +10,8 @@ import { spawnSync } from 'node:child_process';
 import { copyFileSync, mkdirSync, openSync, closeSync, ftruncateSync, readFileSync, writeFileSync } from 'node:fs';
 import { basename, join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { pathToFileURL } from 'node:url';
-import { assertSameAsNative, image, launchBrowser, nativeBuild, nativeRun, outputFiles, pagePath, readLastRun,
-  scratch, waitUntilReady } from './harness.mjs';
+import { assertSameAsNative, image, launchBrowser, nativeBuild, nativeRun, openPage, outputFiles, readLastRun,
+  scratch } from './harness.mjs';
 
 const MiB = 1024 * 1024;
 
@@ -99,9 +98,7 @@ describe('a collection in one page', () => {
   let page;
   before(async () => {
     browser = await launchBrowser();
-    page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
-    await page.goto(pathToFileURL(pagePath).href);
-    await waitUntilReady(page);
+    page = await openPage(browser);
   });
   after(() => browser.close());
 
@@ -334,9 +331,7 @@ test('a thousand small images cost the page no more than 1.5 times what the firs
     });
     const browser = await launchBrowser(['--js-flags=--expose-gc']);
     try {
-      const page = await browser.newPage({ locale: 'en-US' });
-      await page.goto(pathToFileURL(pagePath).href);
-      await waitUntilReady(page);
+      const page = await openPage(browser);
       // What is still held, not what is left for the collector.
       const held = async () => {
         for (const worker of page.workers()) await worker.evaluate(() => globalThis.gc());

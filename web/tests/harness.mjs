@@ -5,7 +5,7 @@ import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
 
@@ -67,6 +67,17 @@ export async function choose(page, path) {
 
 export async function waitUntilReady(page) {
   await page.waitForFunction(() => document.body.dataset.state === 'ready');
+}
+
+// A new tab of `browser` with the page opened from file:// and ready
+// (English unless `options` say otherwise); `setUp`, given `argument`,
+// runs before the page's own scripts.
+export async function openPage(browser, options = {}, setUp = null, argument = undefined) {
+  const page = await browser.newPage({ acceptDownloads: true, locale: 'en-US', ...options });
+  if (setUp) await page.addInitScript(setUp, argument);
+  await page.goto(pathToFileURL(pagePath).href);
+  await waitUntilReady(page);
+  return page;
 }
 
 // What the page holds of its last run, as plain data: the bytes behind each

@@ -8,8 +8,8 @@ import { mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:f
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
-import { assertSameAsNative, choose, image, launchBrowser, nativeBuild, nativeRun, outputFiles, pagePath, readLastRun,
-  scratch, serveSite, waitUntilReady } from './harness.mjs';
+import { assertSameAsNative, choose, image, launchBrowser, nativeBuild, nativeRun, openPage, outputFiles, pagePath,
+  readLastRun, scratch, serveSite, waitUntilReady } from './harness.mjs';
 
 const sample = image('sample');
 const gap = image('gap');
@@ -120,10 +120,7 @@ for (const served of [true, false]) {
 test('a Japanese browser without workers gets Japanese text and the same files', async () => {
   const browser = await launchBrowser();
   try {
-    const page = await browser.newPage({ acceptDownloads: true, locale: 'ja-JP' });
-    await page.addInitScript(() => { window.Worker = undefined; });
-    await page.goto(pathToFileURL(pagePath).href);
-    await waitUntilReady(page);
+    const page = await openPage(browser, { locale: 'ja-JP' }, () => { window.Worker = undefined; });
     await choose(page, sample);
     assert.equal(await page.evaluate(() => document.body.dataset.engine), undefined);
     assert.match((await state(page)).summary, /^Brevindor Tolvask \(X1\) Disk Aが見つかりました \(1枚\)/);
@@ -142,9 +139,7 @@ describe('one page, image after image', () => {
   let page;
   before(async () => {
     browser = await launchBrowser();
-    page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
-    await page.goto(pathToFileURL(pagePath).href);
-    await waitUntilReady(page);
+    page = await openPage(browser);
   });
   after(() => browser.close());
 
@@ -327,10 +322,7 @@ for (const [what, workerCode, [fewest, most], note] of hugeListings) {
   test(`a listing of gigabytes, ${what}`, async () => {
     const browser = await launchBrowser();
     try {
-      const page = await browser.newPage({ acceptDownloads: true, locale: 'en-US' });
-      if (workerCode) await page.addInitScript(beforeWorkerCode, workerCode);
-      await page.goto(pathToFileURL(pagePath).href);
-      await waitUntilReady(page);
+      const page = await openPage(browser, {}, workerCode && beforeWorkerCode, workerCode);
       const huge = image('hugelisting');
       await choose(page, huge);
       await page.click('#listing-box summary');
@@ -373,10 +365,7 @@ for (const [what, setUp, argument, error] of failures) {
   test(`a failed run shows its own failure and nothing of the image before: ${what}`, async () => {
     const browser = await launchBrowser();
     try {
-      const page = await browser.newPage({ locale: 'en-US' });
-      await page.addInitScript(setUp, argument);
-      await page.goto(pathToFileURL(pagePath).href);
-      await waitUntilReady(page);
+      const page = await openPage(browser, {}, setUp, argument);
       await choose(page, sample);
       assert.equal((await state(page)).verdict, 'cut');
       await choose(page, gap);
