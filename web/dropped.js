@@ -77,18 +77,20 @@ async function gather(entry, depth, walk) {
     found.push({ path: pathOf(entry), limit: 'depth' });
     return;
   }
-  const { entries, error } = await entriesIn(entry);
+  const { entries, error } = await entriesIn(entry, walk);
   entries.sort((a, b) => compareNames(a.name, b.name));
   for (const child of entries) await gather(child, depth + 1, walk);
   // Those listed before the folder failed are read all the same.
   if (error && !walk.stopped) found.push({ path: pathOf(entry), error });
 }
 
-// A folder's reader gives its entries a batch at a time, until an empty one.
-async function entriesIn(folder) {
+// A folder's reader gives its entries a batch at a time, until an empty
+// one; no more are asked for than the walk can still take (one past it
+// shows where it stopped), nor once it is no longer wanted.
+async function entriesIn(folder, walk) {
   const reader = folder.createReader();
   const entries = [];
-  for (;;) {
+  while (walk.wanted() && walk.found.length + entries.length <= MaxFiles) {
     try {
       const batch = await new Promise((done, fail) => reader.readEntries(done, fail));
       if (batch.length === 0) return { entries };
@@ -97,4 +99,5 @@ async function entriesIn(folder) {
       return { entries, error: why(error) };
     }
   }
+  return { entries };
 }

@@ -129,7 +129,6 @@ async function openNow(token, file, name, row) {
   const onStage = (stage) => {
     if (token !== chosen) return;
     shown.stage = stage;
-    shown.nothingFound = false;
     renderStatus();
   };
   try {
@@ -241,7 +240,9 @@ async function runCollection(made) {
   try {
     made.facts = await factsInTurn();
   } catch (error) {
-    for (const row of made.queue.splice(0)) settle(row, { verdict: 'failed', error: String(error) });
+    // No table can be drawn: the line says why.
+    made.failure = String(error);
+    for (const row of made.queue.splice(0)) settle(row, { verdict: 'failed', error: made.failure });
   }
   if (made !== collection) return;
   drawCollection();
@@ -291,6 +292,8 @@ function drawProgress(made) {
     if (made.stage) line += ` (${text().stages[made.stage]})`;
   } else if (made.running) {
     line = text().loading;
+  } else if (made.failure) {
+    line = text().progressFailed(made.failure);
   } else {
     const [read, all] = [readCount(made), made.rows.length];
     line = made.cancelled ? text().progressCancelled(read, all) : text().progressDone(read, all);
@@ -360,6 +363,11 @@ document.addEventListener('drop', (event) => {
   event.preventDefault();
   document.body.classList.remove('dragging');
   const taken = takeDrop(event.dataTransfer);
+  // A drop of nothing (text, say) only says so: a walk under way goes on.
+  if (!taken.entries && taken.files.length === 0) {
+    take([], false);
+    return;
+  }
   const drop = ++handedOver;
   gatherDropped(taken, () => drop === handedOver).then(({ found, folders }) => {
     if (drop === handedOver) take(found, folders);

@@ -137,7 +137,8 @@ describe('a collection in one page', () => {
       const opened = await readLastRun((fn) => page.evaluate(fn));
       assertSameAsNative(opened, path, name);
       // Its zip is named after it.
-      if (verdict === 'cut') assert.ok(opened.links.includes(`${basename(name, '.d88')}.zip`), name);
+      const zips = opened.links.filter((link) => link.endsWith('.zip'));
+      assert.deepEqual(zips, verdict === 'cut' ? [`${basename(name, '.d88')}.zip`] : [], name);
       // The open row is marked, and its verdict is the one shown (an empty
       // file's is that of a file that is no D88 image).
       assert.equal(await page.getAttribute('#collection-rows tr[aria-current]', 'data-verdict'),
@@ -166,8 +167,9 @@ describe('a collection in one page', () => {
       ['top/other.d88', 'no disk A', '—'],
       ['top/sample.d88', 'cut', 'disk 0'],
     ]);
-    // Nothing to open where nothing was found.
+    // Nothing to open where nothing was found, nor to count as read.
     assert.equal(await page.isDisabled('#collection-rows tr:nth-child(3) button'), true);
+    assert.equal(await page.textContent('#progress-line'), 'Finished: 4 of 5 read.');
   });
 
   // The engine is held (a request of the test's own) before the first
@@ -252,26 +254,39 @@ describe('a collection in one page', () => {
 
     // A drop whose folder is slow to read, then an image chosen: the
     // image's result stays. A drop with nothing to read changes nothing
-    // but the status.
+    // but the status: the slow folder's walk goes on.
     await page.evaluate(() => {
       const file = { isFile: true, isDirectory: false, name: 'late.d88', fullPath: '/slow/late.d88',
         file: (done) => done(new File([new Uint8Array(10)], 'late.d88')) };
-      let given = false;
-      const slow = { isFile: false, isDirectory: true, name: 'slow', fullPath: '/slow', createReader: () => ({
-        readEntries(done) {
-          const batch = given ? [] : [file];
-          given = true;
-          setTimeout(() => done(batch), 500);
-        } }) };
-      window.dropItems([{ kind: 'file', webkitGetAsEntry: () => slow }]);
+      window.dropSlow = () => {
+        let given = false;
+        const slow = { isFile: false, isDirectory: true, name: 'slow', fullPath: '/slow', createReader: () => ({
+          readEntries(done) {
+            const batch = given ? [] : [file];
+            given = true;
+            setTimeout(() => done(batch), 500);
+          } }) };
+        window.dropItems([{ kind: 'file', webkitGetAsEntry: () => slow }]);
+      };
     });
+    await page.evaluate(() => { window.dropSlow(); window.dropNothing(); });
+    await page.waitForFunction(() => document.body.dataset.collection === 'finished'
+      && document.querySelector('#collection-rows button').textContent === 'slow/late.d88');
+    assert.deepEqual(await verdicts(), ['not-d88']);
+    await page.evaluate(() => window.dropSlow());
     await page.setInputFiles('#image', sample);
     await settled();
     await page.waitForTimeout(1500);
     await page.evaluate(() => window.dropNothing());
-    assert.deepEqual(await page.evaluate(() => [document.getElementById('collection').hidden,
-      document.getElementById('summary').dataset.verdict, document.getElementById('status').textContent]),
-    [true, 'cut', 'Nothing to read: no file was found in what was chosen or dropped.']);
+    const nothing = [true, 'cut', 'Nothing to read: no file was found in what was chosen or dropped.'];
+    const seen = () => page.evaluate(() => [document.getElementById('collection').hidden,
+      document.getElementById('summary').dataset.verdict, document.getElementById('status').textContent]);
+    assert.deepEqual(await seen(), nothing);
+    // So does an empty folder chosen with its button.
+    await page.setInputFiles('#image', sample);
+    await settled();
+    await page.dispatchEvent('#folder', 'change');
+    assert.deepEqual(await seen(), nothing);
   });
 
   test('two hundred images chosen at once agree with the native programs', async () => {
@@ -318,6 +333,23 @@ async function rendererMiB(browser) {
     .map((process) => Number(readFileSync(`/proc/${process.id}/status`, 'utf8').match(/VmRSS:\s+(\d+)/)[1]))
     .reduce((sum, kib) => sum + kib, 0) / 1024;
 }
+
+// An engine that cannot make the module's instances gives no table: the
+// line says why, never that all was read.
+test('a collection the engine cannot read says why', async () => {
+  const browser = await launchBrowser();
+  try {
+    const page = await openPage(browser, {}, () => {
+      window.Worker = undefined;
+      WebAssembly.instantiate = () => Promise.reject(new Error('no instance today'));
+    });
+    await page.setInputFiles('#image', [image('sample'), image('gap')]);
+    await finished(page);
+    assert.equal(await page.textContent('#progress-line'), 'The images could not be read: Error: no instance today');
+  } finally {
+    await browser.close();
+  }
+});
 
 test('a thousand small images cost the page no more than 1.5 times what the first ten did', { skip: process.platform !== 'linux' },
   async () => {

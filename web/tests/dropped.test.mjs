@@ -44,8 +44,14 @@ test('folders nested past 64 deep, or past 100,000 files, stop with one row that
   assert.equal(found[100000], 'm/f100000 (count)');
 });
 
-test('a walk no longer wanted stops', async () => {
-  let asked = 0;
-  const found = await walk([folder('t', [file('t/a'), file('t/b'), file('t/c')])], () => ++asked < 3);
-  assert.deepEqual(found, ['t/a']);
+test('a walk no longer wanted stops, between files and between a folder\'s batches', async () => {
+  let wanted = true;
+  const first = { ...file('t/a'), file: (done) => { wanted = false; done({}); } };
+  assert.deepEqual(await walk([folder('t', [first, file('t/b'), file('t/c')])], () => wanted), ['t/a']);
+  let batches = 0;
+  const counted = folder('u', Array.from({ length: 10 }, (_, i) => file(`u/f${i}`)));
+  const inner = counted.createReader();
+  counted.createReader = () => ({ readEntries: (done, fail) => { batches += 1; inner.readEntries(done, fail); } });
+  assert.deepEqual(await walk([counted], () => batches < 2), []);
+  assert.equal(batches, 2);
 });
