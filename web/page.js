@@ -161,8 +161,9 @@ async function openNow(token, file, name, row) {
 // ---- A collection: many images, read in turn into a table ----
 
 // The collection whose table stands: its rows in the order given, those
-// still to read, the one being read and its stage, how many are read, and
-// whether it runs or was cancelled. A row keeps its file, path, size,
+// still to read, the one being read and its stage, whether it runs, was
+// cancelled or failed (no game's facts, so no table), and those facts.
+// A row keeps its file, path, size,
 // verdict, recognised disks and sources, never the run's result: opening
 // a row reads its image again.
 let collection = null;
@@ -202,7 +203,8 @@ function startCollection(found) {
   endCollection();
   chosen = null;
   show({ state: 'collection' });
-  const made = { rows: [], queue: [], current: null, stage: null, running: true, cancelled: false, facts: null };
+  const made = { rows: [], queue: [], current: null, stage: null, running: true, cancelled: false, failure: null,
+    facts: null };
   collection = made;
   document.body.dataset.collection = 'running';
   addRows(made, found);
