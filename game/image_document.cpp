@@ -312,7 +312,7 @@ void WriteJsonString(FILE* out, const char* text) {
   WriteJsonString(out, text, static_cast<int32_t>(std::strlen(text)));
 }
 
-bool WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
+void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
                         FILE* out) {
   Document.Start(image, out, cellBudget);
   std::fprintf(out, "{\"json_format_version\":[%" PRId32 ",%" PRId32 "],\"program\":", JsonFormatMajor,
@@ -335,5 +335,4 @@ bool WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_
   const bool readFailed = image.ReadFailed();
   std::fprintf(out, "],\"read_failed\":%s,\"exit_status\":%d}\n", readFailed ? "true" : "false",
                readFailed ? 1 : 0);
-  return !readFailed;
 }

@@ -33,9 +33,9 @@ constexpr int32_t EveryRecord = -1;
 // document at most `cellBudget` such plain records; every record the boot
 // sector or a region needs is shown all the same, and the rest are counted
 // ("more"). Reading stops at a failed read, which the document's
-// read_failed and exit_status tell. Returns whether the image was read
-// whole; the caller checks `out` for write errors.
-bool WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
+// read_failed and exit_status tell, as `image.ReadFailed()` does; the
+// caller checks `out` for write errors.
+void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
                         FILE* out);
 
 // A JSON string of `length` bytes: '"', '\\' and control bytes escaped, a
