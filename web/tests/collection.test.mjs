@@ -158,6 +158,8 @@ describe('a collection in one page', () => {
     const unreadable = join(scratch, 'unreadable.d88');
     writeFileSync(unreadable, readFileSync(paths[1]));
     await dropAsFolders(page, [...paths, unreadable, image('shuffled')]);
+    // The walk takes a while: the table before stands until it is done.
+    await page.waitForFunction(() => document.querySelector('#collection-rows button').textContent === 'top/gap.d88');
     await finished(page);
     const shown = (await tableOf(page)).slice(1).map(([name, , verdict, , psgdrv]) => [name, verdict, psgdrv]);
     assert.deepEqual(shown, [
