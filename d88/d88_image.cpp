@@ -36,6 +36,11 @@ bool D88Image::OpenStream(FILE* stream) {
   return true;
 }
 
+bool D88Image::IsEmpty() {
+  unsigned char first;
+  return file.IsOpen() && file.SeekTo(0) && file.Read(&first, 1) == 0 && !file.Failed();
+}
+
 // Closes the file and forgets its disks: nothing of one image (no track
 // entry or disk size) may lead a sector search into the next.
 void D88Image::Close() {

@@ -39,6 +39,10 @@ class D88Image {
   // Whether a read of the open image failed since it was opened.
   bool ReadFailed() const { return file.Failed(); }
 
+  // Whether the open file holds no byte at all (it reads its first byte
+  // to tell): an empty file, told apart from one too short for a disk.
+  bool IsEmpty();
+
   int32_t DiskCount() const { return diskCount; }
   int32_t CurrentDisk() const { return currentDisk; }
   const char* DiskName() const { return diskName; }
