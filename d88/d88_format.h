@@ -24,11 +24,13 @@ struct DiskHeader {
   static constexpr int32_t MediaTypeOffset = 0x1B;
   static constexpr int32_t DiskSizeOffset = 0x1C;
   static constexpr int32_t TrackTableOffset = 0x20;
+  // Where the first track starts when a writer's table has 160 entries.
+  static constexpr int32_t ShortTrackTableEnd = TrackTableOffset + 4 * 160;
 
   char name[NameLength + 1];  // stops at the first zero byte; always terminated
   unsigned char rawName[NameLength];  // the bytes as stored, zeros included
   int32_t writeProtect;       // 0..255 as stored (0x10: protected)
-  int32_t mediaType;          // 0..255, never interpreted
+  int32_t mediaType;          // 0..255, only judged (JudgeDiskHeader)
   int32_t diskSize;           // bytes from this header to the next disk's header
   int32_t trackOffsets[TrackCount];  // from this header; 0 means no track
 };
@@ -54,6 +56,27 @@ struct SectorHeader {
 };
 
 DiskHeader DecodeDiskHeader(const unsigned char (&raw)[DiskHeader::Size]);
+
+// Whether a disk header is one a D88 writer would write: D88, or the first
+// field, in the order they are stored, that none would.
+//
+// - write protect 0x00 or 0x10;
+// - media type 0x00 (2D), 0x10 (2DD), 0x20 (2HD), or 0x30 (1D) or 0x40
+//   (1DD), which some writers use;
+// - a size of at least a header (688 bytes): a disk without tracks is a
+//   header alone;
+// - every nonzero track offset from the end of the track table to the
+//   size. The table ends at 0x2B0 (164 entries), or at 0x2A0 where the
+//   earliest track of the first 160 entries starts there: writers of a
+//   160-entry table put their first track there, and the last four
+//   entries are then its bytes, not offsets. An offset equal to the size
+//   is an empty track at the disk's end.
+//
+// Only the header is judged, never the file: a disk cut short by the end
+// of the file (a truncated download) is still a D88 disk. The judgement
+// changes nothing of what the reader reads.
+enum class HeaderJudgement { D88, WriteProtect, MediaType, DiskSize, TrackOffset };
+HeaderJudgement JudgeDiskHeader(const DiskHeader& header);
 
 // Inline: a track walk decodes one of these per record.
 inline SectorHeader DecodeSectorHeader(const unsigned char (&raw)[SectorHeader::Size]) {

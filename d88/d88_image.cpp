@@ -13,6 +13,7 @@ D88Image::D88Image() noexcept
       trackOffsets(),
       mediaType(-1),
       writeProtect(0),
+      judgement(HeaderJudgement::DiskSize),
       diskName(),
       diskNameBytes() {}
 
@@ -73,6 +74,7 @@ void D88Image::ClearSelectedDisk() {
   mediaType = -1;
   writeProtect = 0;
   diskSize = 0;
+  judgement = HeaderJudgement::DiskSize;
   std::memset(diskName, 0, sizeof diskName);
   std::memset(diskNameBytes, 0, sizeof diskNameBytes);
 }
@@ -90,6 +92,7 @@ bool D88Image::SelectDisk(int32_t index) {
   mediaType = header.mediaType;
   writeProtect = header.writeProtect;
   diskSize = header.diskSize;
+  judgement = JudgeDiskHeader(header);
   std::memcpy(diskName, header.name, sizeof diskName);
   std::memcpy(diskNameBytes, header.rawName, sizeof diskNameBytes);
   currentDisk = index;

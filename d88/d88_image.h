@@ -52,6 +52,11 @@ class D88Image {
   int32_t WriteProtect() const { return writeProtect; }
   // Disk-size field of the selected disk's header; 0 when none is selected.
   int32_t DiskSize() const { return diskSize; }
+  // Whether the selected disk's header is a D88 disk header at all
+  // (JudgeDiskHeader), judged when SelectDisk reads it. With no disk
+  // selected there is no header, and a size of 0 (as DiskSize says) is
+  // less than a header's: DiskSize.
+  HeaderJudgement Judgement() const { return judgement; }
 
   // Makes disk `index` (in scan order) current. On failure no disk is
   // selected afterwards, except when no file is open (nothing changes).
@@ -138,6 +143,7 @@ class D88Image {
   int32_t trackOffsets[TrackCount];
   int32_t mediaType;
   int32_t writeProtect;
+  HeaderJudgement judgement;
   char diskName[DiskHeader::NameLength + 1];
   unsigned char diskNameBytes[DiskHeader::NameLength];
 };

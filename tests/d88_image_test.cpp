@@ -142,8 +142,23 @@ TEST_F(ImageTest, FailedSelectionLeavesNoDiskSelected) {
     EXPECT_EQ(image.CurrentDisk(), -1);
     EXPECT_EQ(image.MediaType(), -1);
     EXPECT_EQ(image.DiskSize(), 0);
+    EXPECT_EQ(image.Judgement(), HeaderJudgement::DiskSize);
     EXPECT_STREQ(image.DiskName(), "");
   }
+}
+
+// Each disk's header is judged as it is selected, from the header alone:
+// a disk cut short by the end of the file is still a D88 disk.
+TEST_F(ImageTest, JudgesTheSelectedDisksHeader) {
+  Bytes foreign = HeaderOnlyDisk(688, "FOREIGN");
+  foreign[DiskHeader::MediaTypeOffset] = 0x69;
+  const Bytes sample = Build(d88test::GameDiskA());
+  ASSERT_TRUE(OpenBytes(Concat({foreign, Bytes(sample.begin(), sample.begin() + 1000)})));
+  ASSERT_TRUE(image.SelectDisk(0));
+  EXPECT_EQ(image.Judgement(), HeaderJudgement::MediaType);
+  ASSERT_TRUE(image.SelectDisk(1));
+  EXPECT_EQ(image.Judgement(), HeaderJudgement::D88);
+  EXPECT_GT(image.DiskSize(), 1000);
 }
 
 TEST_F(ImageTest, ClosedReaderSelectsAndFindsNothing) {
