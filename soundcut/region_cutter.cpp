@@ -27,12 +27,11 @@ void ListMissingSectors(RegionReport& region, int32_t track, int32_t c, int32_t 
   const int32_t count = SectorsOfRun(Image, track, c, h, r, n, totalBytes, sectors);
   for (int32_t i = 0; i < count; ++i) {
     const RunSector& sector = sectors[i];
-    if (Image.LookUpSector(sector.track, sector.c, sector.h, sector.r, sector.n, sector.bytes) ==
-        D88Image::SectorState::Whole) {
-      continue;
-    }
+    const D88Image::SectorState state =
+        Image.LookUpSector(sector.track, sector.c, sector.h, sector.r, sector.n, sector.bytes);
+    if (state == D88Image::SectorState::Whole) continue;
     if (region.missingCount < MaxMissingListed) {
-      region.missing[region.missingCount] = {sector.track, sector.c, sector.h, sector.r, sector.n};
+      region.missing[region.missingCount] = {sector.track, sector.c, sector.h, sector.r, sector.n, state};
     }
     ++region.missingCount;
   }

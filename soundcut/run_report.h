@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "d88_format.h"
+#include "d88_image.h"
 #include "region_table.h"
 
 enum class RegionOutcome {
@@ -20,8 +21,11 @@ enum class RegionOutcome {
   ReadFailed,      // the image itself could not be read
 };
 
+// A sector the region needs that the reader does not find whole, and
+// what it finds instead (never Whole).
 struct MissingSector {
   int32_t track, c, h, r, n;
+  D88Image::SectorState state;
 };
 
 // More than any region of the table needs, so every one is listed.
@@ -45,6 +49,10 @@ struct RunReport {
   int exitStatus;
   bool imageOpened;  // false after a usage error, help, version or open failure
   bool readFailed;
+  // Where no disk was recognised, what the image is instead: a file of no
+  // byte at all, or one whose first disk header is one a D88 writer makes.
+  bool imageEmpty;
+  bool firstHeaderIsD88;
   int32_t diskCount;  // disks recognised as the game's disk A
   DiskReport disks[MaxDisks];
 };

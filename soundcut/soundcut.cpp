@@ -46,6 +46,15 @@ CutResult CutEveryGameDisk() {
   return result;
 }
 
+// An image without the game's disk A: whether it holds anything at all,
+// and whether its first disk header is one a D88 writer would make, so
+// that a file of some other kind is not taken for an image without the
+// game's disk.
+void NoteWhatTheImageIs() {
+  Report.imageEmpty = Image.IsEmpty();
+  Report.firstHeaderIsD88 = Image.SelectDisk(0) && Image.Judgement() == HeaderJudgement::D88;
+}
+
 // Nothing of an earlier run in this process may show in this one's report.
 void StartReport() {
   std::memset(&Report, 0, sizeof Report);
@@ -62,6 +71,7 @@ int Run(int argc, PathChar** argv, bool onItsOwnConsole) {
   if (!ReadCommandLine(Image, argc, argv, {"soundcut", HELP_TEXT}, exitCode)) return exitCode;
   Report.imageOpened = true;
   const CutResult result = CutEveryGameDisk();
+  if (result.disksRecognised == 0 && !Image.ReadFailed()) NoteWhatTheImageIs();
   // A medium that fails is not an image without the game's disk.
   const bool readFailed = Image.ReadFailed();
   Report.readFailed = readFailed;

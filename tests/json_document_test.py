@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks d88list --json against its schema, its text listing and soundcut.
 
-    json_document_test.py D88LIST SOUNDCUT MAKE_SAMPLE_IMAGE SCHEMA FOLDER [FAILING_FREAD]
+    json_document_test.py D88LIST SOUNDCUT MAKE_SAMPLE_IMAGE SCHEMA FOLDER
+                          WRITE_OUTCOME OUTCOME_SCHEMA FACTS_SCHEMA [FAILING_FREAD]
 
 For each generated image (the named kinds and the page's differential run
 of random ones): the document validates against the schema; its disks,
@@ -12,7 +13,9 @@ when soundcut says it cannot read the region's sectors. With the
 preloaded FAILING_FREAD library, a failed read still ends a whole document
 with read_failed, exit status 1 and the read failure on standard error.
 Given 200 images at once, --json writes one line per image, each that
-image's document alone.
+image's document alone. The page's documents of a run (its outcome and the
+game's facts) validate against their schemas, and the outcome names the
+disks the document calls disk A and the files soundcut wrote.
 """
 import json
 import os
@@ -95,6 +98,29 @@ def check_against_soundcut(document, said, where):
             assert lacking == unread, f"{where}: disk {disk['index']} {region['file']}"
 
 
+def check_outcome(write_outcome, validators, image, document, where):
+    """The outcome of soundcut's run, as the page gets it: valid, its disk
+    A's those of the document, each file's source the file on disk."""
+    folder = os.path.join(os.path.dirname(image), "outcome-" + os.path.basename(image))
+    os.makedirs(folder, exist_ok=True)
+    subprocess.run([write_outcome, os.path.abspath(image), "outcome.json", "facts.json"], cwd=folder,
+                   check=True, capture_output=True)
+    with open(os.path.join(folder, "outcome.json"), "rb") as stream:
+        outcome = json.load(stream)
+    with open(os.path.join(folder, "facts.json"), "rb") as stream:
+        validators["facts"].validate(json.load(stream))
+    validators["outcome"].validate(outcome)
+    game = [disk["index"] for disk in document["disks"] if disk["is_game_disk_a"]]
+    assert outcome["recognised"] == game, f"{where}: {outcome['recognised']} != {game}"
+    for entry in outcome["files"]:
+        path = os.path.join(folder, entry["file"])
+        size = os.path.getsize(path) if os.path.exists(path) else None
+        assert size == (None if entry["from"] is None else entry["bytes"]), f"{where}: {entry}"
+    every = all(entry["from"] is not None for entry in outcome["files"])
+    expected = ("cut" if every else "partly_cut") if game else outcome["verdict"]
+    assert outcome["verdict"] == expected, f"{where}: {outcome['verdict']}"
+
+
 def check_many_at_once(d88list, make_image, folder, alone):
     for n in range(len(KINDS), AT_ONCE):
         image = os.path.join(folder, f"more_{n}.d88")
@@ -113,10 +139,14 @@ def check_many_at_once(d88list, make_image, folder, alone):
 
 
 def main():
-    d88list, soundcut, make_image, schema_path, folder = sys.argv[1:6]
-    failing_fread = sys.argv[6] if len(sys.argv) > 6 else None
-    with open(schema_path, encoding="utf-8") as stream:
-        validator = jsonschema.Draft202012Validator(json.load(stream))
+    d88list, soundcut, make_image, schema_path, folder, write_outcome = sys.argv[1:7]
+    failing_fread = sys.argv[9] if len(sys.argv) > 9 else None
+
+    def validator_of(path):
+        with open(path, encoding="utf-8") as stream:
+            return jsonschema.Draft202012Validator(json.load(stream))
+    validator = validator_of(schema_path)
+    validators = {"outcome": validator_of(sys.argv[7]), "facts": validator_of(sys.argv[8])}
     os.makedirs(folder, exist_ok=True)
     alone = {}
     for kind in KINDS:
@@ -133,7 +163,8 @@ def main():
         said = subprocess.run([soundcut, os.path.abspath(image)], cwd=folder, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT).stdout
         check_against_soundcut(document, said, kind)
-    print(f"{len(KINDS)} images: valid, as listed, marked, as soundcut cut them")
+        check_outcome(write_outcome, validators, image, document, kind)
+    print(f"{len(KINDS)} images: valid, as listed, marked, as soundcut cut them, with their outcome")
     check_many_at_once(d88list, make_image, folder, alone)
     if failing_fread:
         image = os.path.join(folder, "several.d88")

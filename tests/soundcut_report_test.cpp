@@ -7,6 +7,7 @@
 #include <string>
 
 #include "d88_builder.h"
+#include "image_outcome.h"
 #include "program_run.h"
 #include "soundcut.h"
 
@@ -69,6 +70,61 @@ TEST(SoundcutReport, TellsWhatEachRegionOfEachRecognisedDiskCameTo) {
   EXPECT_EQ(RunIn(scratch.Work(), "absent.d88"), 1);
   EXPECT_FALSE(LastSoundcutReport().imageOpened);
   EXPECT_EQ(LastSoundcutReport().diskCount, 0);
+}
+
+// The verdict and, per file, the disk its bytes came from and the later
+// disks that failed to give it, for images of each kind.
+TEST(SoundcutReport, OutcomeSaysWhatBecameOfEachFile) {
+  d88test::Disk lacksOpmmus = d88test::GameDiskA("LACKS", 1);
+  lacksOpmmus.tracks[9].erase(lacksOpmmus.tracks[9].begin() + 2);  // OPMMUS's C4 H1 R3
+  d88test::Disk lacksPsgdrv = d88test::GameDiskA("LACKS", 1);
+  lacksPsgdrv.tracks[8].erase(lacksPsgdrv.tracks[8].begin() + 1);  // PSGDRV's C4 H0 R2
+  const d88test::Bytes game = d88test::Build(d88test::GameDiskA());
+  const std::string text(1024, 'x');
+  const struct {
+    const char* kind;
+    d88test::Bytes image;
+    ImageVerdict verdict;
+    int32_t from[RegionCount];
+    int32_t failedDisk[RegionCount];  // the one later disk that failed, or -1
+  } cases[] = {
+      {"one disk A", game, ImageVerdict::Cut, {0, 0, 0, 0}, {-1, -1, -1, -1}},
+      {"a later disk lacks a sector", d88test::Concat({game, d88test::Build(lacksOpmmus)}),
+       ImageVerdict::Cut, {1, 1, 1, 0}, {-1, -1, -1, 1}},
+      {"the only disk lacks a sector", d88test::Build(lacksPsgdrv), ImageVerdict::PartlyCut,
+       {-1, 0, 0, 0}, {0, -1, -1, -1}},
+      {"no disk A", d88test::Build(d88test::OrdinaryDisk("OTHER")), ImageVerdict::NoDiskA,
+       {-1, -1, -1, -1}, {-1, -1, -1, -1}},
+      {"a blank disk", d88test::HeaderOnlyDisk(0x2B0), ImageVerdict::NoDiskA, {-1, -1, -1, -1},
+       {-1, -1, -1, -1}},
+      {"text", d88test::Bytes(text.begin(), text.end()), ImageVerdict::NotD88Image,
+       {-1, -1, -1, -1}, {-1, -1, -1, -1}},
+      {"too short for a header", d88test::Bytes(100, 0), ImageVerdict::NotD88Image,
+       {-1, -1, -1, -1}, {-1, -1, -1, -1}},
+      {"empty", d88test::Bytes(), ImageVerdict::Empty, {-1, -1, -1, -1}, {-1, -1, -1, -1}},
+  };
+  static ImageOutcome outcome;
+  for (const auto& item : cases) {
+    d88test::ScratchDir scratch;
+    scratch.Put("image.d88", item.image);
+    RunIn(scratch.Work(), "image.d88");
+    DecideImageOutcome(LastSoundcutReport(), outcome);
+    EXPECT_EQ(outcome.verdict, item.verdict) << item.kind;
+    for (int32_t i = 0; i < RegionCount; ++i) {
+      const FileOutcome& file = outcome.files[i];
+      EXPECT_EQ(file.fromDisk, item.from[i]) << item.kind << " " << file.file;
+      EXPECT_EQ(file.bytes, file.fromDisk < 0 ? 0 : RegionTable[i].length) << item.kind << " " << file.file;
+      EXPECT_EQ(file.failureCount, item.failedDisk[i] < 0 ? 0 : 1) << item.kind << " " << file.file;
+      if (file.failureCount == 1) {
+        EXPECT_EQ(file.failures[0].disk, item.failedDisk[i]) << item.kind;
+      }
+    }
+  }
+  // The run on nothing at all says so, whatever the one before found.
+  d88test::ScratchDir scratch;
+  RunIn(scratch.Work(), "absent.d88");
+  DecideImageOutcome(LastSoundcutReport(), outcome);
+  EXPECT_EQ(outcome.verdict, ImageVerdict::NotRun);
 }
 
 }  // namespace

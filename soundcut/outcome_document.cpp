@@ -1,0 +1,93 @@
+#include "outcome_document.h"
+
+#include <cinttypes>
+
+#include "image_outcome.h"
+
+namespace {
+
+const char* StateName(D88Image::SectorState state) {
+  switch (state) {
+    case D88Image::SectorState::Short:
+      return "short";
+    case D88Image::SectorState::OtherSize:
+      return "size";
+    case D88Image::SectorState::Whole:  // never listed as missing
+    case D88Image::SectorState::Missing:
+      break;
+  }
+  return "missing";
+}
+
+const char* WhyName(const RegionReport* region) {
+  if (region == nullptr) return "not_reached";
+  switch (region->outcome) {
+    case RegionOutcome::SectorsMissing:
+      return "sectors_missing";
+    case RegionOutcome::ReadFailed:
+      return "read_failed";
+    case RegionOutcome::Cut:  // never a failure
+    case RegionOutcome::NotWritten:
+      break;
+  }
+  return "not_written";
+}
+
+void WriteMissingSectors(const RegionReport& region, FILE* out) {
+  const int32_t listed = region.missingCount < MaxMissingListed ? region.missingCount : MaxMissingListed;
+  std::fputs(",\"sectors\":[", out);
+  for (int32_t i = 0; i < listed; ++i) {
+    const MissingSector& sector = region.missing[i];
+    std::fprintf(out,
+                 "%s{\"track\":%" PRId32 ",\"c\":%" PRId32 ",\"h\":%" PRId32 ",\"r\":%" PRId32
+                 ",\"n\":%" PRId32 ",\"state\":\"%s\"}",
+                 i == 0 ? "" : ",", sector.track, sector.c, sector.h, sector.r, sector.n,
+                 StateName(sector.state));
+  }
+  std::fputs("]", out);
+  // Never for the game's regions, which all fit the list.
+  if (region.missingCount > listed) std::fprintf(out, ",\"more_sectors\":%" PRId32, region.missingCount - listed);
+}
+
+void WriteFile(const FileOutcome& file, FILE* out) {
+  std::fprintf(out, "{\"file\":\"%s\",\"from\":", file.file);
+  if (file.fromDisk < 0) {
+    std::fputs("null", out);
+  } else {
+    std::fprintf(out, "%" PRId32, file.fromDisk);
+  }
+  std::fprintf(out, ",\"bytes\":%" PRId32 ",\"failures\":[", file.bytes);
+  for (int32_t i = 0; i < file.failureCount; ++i) {
+    const FileFailure& failure = file.failures[i];
+    std::fprintf(out, "%s{\"disk\":%" PRId32 ",\"why\":\"%s\"", i == 0 ? "" : ",", failure.disk,
+                 WhyName(failure.region));
+    if (failure.region != nullptr && failure.region->outcome == RegionOutcome::SectorsMissing) {
+      WriteMissingSectors(*failure.region, out);
+    }
+    std::fputs("}", out);
+  }
+  std::fputs("]}", out);
+}
+
+// Static: some 20 KB, and the module's stack is small.
+ImageOutcome Outcome;
+
+}  // namespace
+
+void WriteOutcomeDocument(const RunReport& report, FILE* out) {
+  DecideImageOutcome(report, Outcome);
+  std::fprintf(out,
+               "{\"outcome_format_version\":[%" PRId32 ",%" PRId32 "],\"verdict\":\"%s\",\"exit_status\":%d"
+               ",\"read_failed\":%s,\"recognised\":[",
+               OutcomeFormatMajor, OutcomeFormatMinor, VerdictName(Outcome.verdict), report.exitStatus,
+               report.readFailed ? "true" : "false");
+  for (int32_t d = 0; d < report.diskCount; ++d) {
+    std::fprintf(out, "%s%" PRId32, d == 0 ? "" : ",", report.disks[d].index);
+  }
+  std::fputs("],\"files\":[", out);
+  for (int32_t i = 0; i < RegionCount; ++i) {
+    if (i > 0) std::fputs(",", out);
+    WriteFile(Outcome.files[i], out);
+  }
+  std::fputs("]}\n", out);
+}
