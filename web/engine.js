@@ -121,8 +121,9 @@ function makeEngine(createModule, wasmBinary) {
 
   return {
     // soundcut's run of the image, with what the module says of it: its
-    // report, the game's facts it went by (file names, marks, regions) and
-    // the image's document for the map; and d88list's listing's beginning.
+    // outcome (the verdict, and where each file came from), the game's facts
+    // it went by (file names, marks, regions) and the image's document for
+    // the map; and d88list's listing's beginning.
     // `onStage` hears each stage as it begins: cutting, listing, mapping.
     async run(image, onStage = () => {}) {
       instanceMs = 0;
@@ -130,15 +131,15 @@ function makeEngine(createModule, wasmBinary) {
       const timings = { start: performance.now() };
       const imageBytes = image.length;
       const cutOutput = captured();
-      // The report and the facts come from the instance that ran soundcut;
+      // The outcome and the facts come from the instance that ran soundcut;
       // the facts name the files it may have written.
       const fileNames = (read) => jsonOf(read['facts.json']).regions.map((region) => region.file);
       const cut = await runOnce('RunSoundcutOn', image, { take: cutOutput.take,
         args: ['/capture-out', '/capture-err'],
-        then: [['WriteSoundcutReport', '/report.json'], ['WriteGameFacts', '/facts.json']],
-        files: ['report.json', 'facts.json'], moreFiles: fileNames });
-      const { 'report.json': reportBytes, 'facts.json': factsBytes, ...files } = cut.files;
-      const report = jsonOf(reportBytes);
+        then: [['WriteSoundcutOutcome', '/outcome.json'], ['WriteGameFacts', '/facts.json']],
+        files: ['outcome.json', 'facts.json'], moreFiles: fileNames });
+      const { 'outcome.json': outcomeBytes, 'facts.json': factsBytes, ...files } = cut.files;
+      const outcome = jsonOf(outcomeBytes);
       const facts = jsonOf(factsBytes);
       // Both streams also as one, in the order written, as a console shows
       // them.
@@ -162,7 +163,7 @@ function makeEngine(createModule, wasmBinary) {
       const map = jsonOf(mapBytes);
       timings.map = performance.now();
       timings.instances = instanceMs;
-      return { imageBytes, soundcut, report, facts, d88list, map, mapBytes: mapBytes.length, files, timings };
+      return { imageBytes, soundcut, outcome, facts, d88list, map, mapBytes: mapBytes.length, files, timings };
     },
     // The game's facts alone (file names, marks, regions), for a view that
     // needs them before any image is read.
@@ -241,7 +242,9 @@ function workerMain(makeEngine) {
       self.postMessage({ id: message.id, result }, buffers);
       return;
     } catch (error) {
-      failure = String(error && error.stack || error);
+      // A line for a person: the error's kind and message, never its stack.
+      failure = error && error.message && error.name !== 'Error' ? `${error.name}: ${error.message}`
+        : (error && error.message) || String(error);
     }
     try {
       self.postMessage({ id: message.id, error: failure });

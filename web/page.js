@@ -7,7 +7,6 @@ import { $ } from './dom.js';
 import { csvOf, drawRow, drawTable } from './collection_table.js';
 import { filesChosen, gatherDropped, takeDrop } from './dropped.js';
 import { startEngine } from './engine.js';
-import { summaryOf, verdictOf } from './report.js';
 import { clearResult, showFailure, showListing, showResult } from './result.js';
 import { languageShown, switchLanguage, text } from './texts.js';
 
@@ -38,11 +37,30 @@ function applyTexts() {
   drawCollection();
 }
 
+// The verdicts under which nothing of the file was taken for a disk.
+const ErrorVerdicts = ['empty', 'not_d88_image', 'read_failed', 'not_run'];
+
 function stateShown() {
   if (['failed', 'too-large'].includes(shown.state)) return 'error';
-  if (shown.state === 'done') return ['empty', 'not-d88'].includes(verdictOf(shown.result)) ? 'error' : 'done';
+  if (shown.state === 'done') return ErrorVerdicts.includes(shown.result.outcome.verdict) ? 'error' : 'done';
   return shown.state;
 }
+
+// A failure in words for a person: its kind where that tells something,
+// and its message; never a stack.
+const reasonOf = (error) => {
+  if (!error || !error.message) return String(error);
+  return error.name && error.name !== 'Error' ? `${error.name}: ${error.message}` : error.message;
+};
+
+// What a collection's row keeps of a run's outcome, as the module decided
+// it: the verdict, the disks recognised as disk A, and for each file the
+// disk its bytes came from, or null.
+const summaryOf = ({ outcome }) => ({
+  verdict: outcome.verdict,
+  recognised: outcome.recognised,
+  sources: outcome.files.map((file) => file.from),
+});
 
 function renderStatus() {
   document.body.dataset.state = stateShown();
@@ -153,8 +171,8 @@ async function openNow(token, file, name, row) {
   } catch (error) {
     // The page stays usable: the next image gets a fresh start.
     if (token !== chosen) return;
-    if (row) settle(row, { verdict: 'failed', error: String(error) });
-    show({ state: 'failed', name, error: String(error), row });
+    if (row) settle(row, { verdict: 'failed', error: reasonOf(error) });
+    show({ state: 'failed', name, error: reasonOf(error), row });
   }
 }
 
@@ -234,16 +252,26 @@ function settle(row, summary) {
   if (owner) drawProgress(owner);
 }
 
-// Rows whose file was looked at: not those the walk through a folder
-// could not even find.
-const readCount = (made) => made.rows.filter((row) => row.file && !['waiting', 'cancelled'].includes(row.verdict)).length;
+// What became of a collection's rows, counted for its progress line: read
+// (each with a verdict of the module's), too large, could not be read (nor
+// found, in a folder's walk) and cancelled.
+const NotReadVerdicts = { 'too-large': 'tooLarge', failed: 'failed', read_failed: 'failed', not_run: 'failed',
+  cancelled: 'cancelled' };
+function countsOf(made) {
+  const counts = { all: made.rows.length, read: 0, tooLarge: 0, failed: 0, cancelled: 0 };
+  for (const row of made.rows) {
+    const notRead = NotReadVerdicts[row.verdict];
+    counts[notRead || 'read'] += 1;
+  }
+  return counts;
+}
 
 async function runCollection(made) {
   try {
     made.facts = await factsInTurn();
   } catch (error) {
     // No table can be drawn: the line says why.
-    made.failure = String(error);
+    made.failure = reasonOf(error);
     for (const row of made.queue.splice(0)) settle(row, { verdict: 'failed', error: made.failure });
   }
   if (made !== collection) return;
@@ -273,7 +301,7 @@ async function readRow(made, row) {
     });
     settle(row, result ? summaryOf(result) : { verdict: 'too-large' });
   } catch (error) {
-    settle(row, { verdict: 'failed', error: String(error) });
+    settle(row, { verdict: 'failed', error: reasonOf(error) });
   }
 }
 
@@ -297,8 +325,7 @@ function drawProgress(made) {
   } else if (made.failure) {
     line = text().progressFailed(made.failure);
   } else {
-    const [read, all] = [readCount(made), made.rows.length];
-    line = made.cancelled ? text().progressCancelled(read, all) : text().progressDone(read, all);
+    line = text().progressEnd(countsOf(made), made.cancelled);
   }
   $('progress-line').textContent = line;
   $('cancel').hidden = !made.running;
@@ -392,7 +419,7 @@ $('listing-download').addEventListener('click', (event) => {
       const made = await engine.listing(new Uint8Array(await file.arrayBuffer()));
       listing = { ...made, url: URL.createObjectURL(made.blob) };
     } catch (error) {
-      listing = { error: String(error) };
+      listing = { error: reasonOf(error) };
     }
     if (listingBeingMade === file) listingBeingMade = null;
     if (file !== lastFile) {  // another image is shown by now

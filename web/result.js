@@ -1,44 +1,43 @@
 // What the page shows of a run: the verdict and one line per file, both
-// taken from soundcut's report of what it did, the downloads, its messages
-// as it wrote them, each disk with its map, and the beginning of d88list's
-// listing; a failed run in its place; the whole listing's link.
+// as soundcut's outcome gives them (the module decides them, the page only
+// words them), the downloads, its messages as it wrote them, each disk with
+// its map, and the beginning of d88list's listing; a failed run in its
+// place; the whole listing's link.
 import { $, element } from './dom.js';
 import { downloadLink, dropDownloads } from './downloads.js';
 import { bytesOfHex, shiftJis } from './image_text.js';
 import { diskMap, legend, regionSectorLines } from './map_view.js';
-import { fileOutcomes, verdictOf } from './report.js';
 import { text } from './texts.js';
 import { zipSync } from 'fflate';
 
 // The lines soundcut wrote to either stream, in order.
 const linesOf = (soundcut) => shiftJis.decode(soundcut.merged).split('\n').filter((line) => line !== '');
 
-// Why a disk gave no file: the sectors it lacked, if that was why.
-function whyNotCut(lacking) {
-  if (lacking.length === 0) return text().notCut;
-  return text().sectorsMissing(lacking.map((s) => `C${s.c} H${s.h} R${s.r} (${text().states[s.state]})`).join(', '));
+// Why a disk gave no file.
+function whyNotCut({ why, sectors }) {
+  if (why !== 'sectors_missing') return text().failures[why];
+  return text().sectorsMissing(sectors.map((s) => `C${s.c} H${s.h} R${s.r} (${text().states[s.state]})`).join(', '));
 }
 
-function regionLines(result) {
-  return fileOutcomes(result).map(({ file, from, bytes, failed }) => {
+function fileLines(outcome) {
+  return outcome.files.map(({ file, from, bytes, failures }) => {
     const head = from === null ? text().regionNone(file) : text().regionFrom(file, bytes, from);
-    return [head, ...failed.map(({ disk, lacking }) => text().regionFailed(disk, whyNotCut(lacking)))].join(' ');
+    return [head, ...failures.map((failure) => text().regionFailed(failure.disk, whyNotCut(failure)))].join(' ');
   });
 }
 
+// The verdicts under which a disk A was found, and so files were cut.
+const FoundVerdicts = ['cut', 'partly_cut'];
+
 // `zipName`: the name the zip of the four files downloads as.
 export function showResult(result, zipName) {
-  const { report, facts } = result;
-  const verdict = verdictOf(result);
-  const recognised = report.disks.length;
+  const { outcome, facts } = result;
+  const recognised = outcome.recognised.length;
   const summary = $('summary');
-  summary.dataset.verdict = verdict;
-  summary.textContent = {
-    empty: text().empty, 'not-d88': text().notD88, 'not-found': text().notFound,
-    cut: text().cut(recognised), partial: text().partial(recognised),
-  }[verdict];
-  const lines = verdict === 'cut' || verdict === 'partial' ? regionLines(result) : [];
-  if (report.read_failed) lines.push(text().readFailed);
+  summary.dataset.verdict = outcome.verdict;
+  summary.textContent = text().summaries[outcome.verdict](recognised);
+  const lines = FoundVerdicts.includes(outcome.verdict) ? fileLines(outcome) : [];
+  if (outcome.read_failed) lines.push(text().readFailed);
   $('regions').replaceChildren(...lines.map((line) => element('li', { textContent: line })));
 
   dropDownloads();
@@ -54,9 +53,9 @@ export function showResult(result, zipName) {
   $('messages').textContent = messages;
   $('messages-box').open = messages !== '';
 
-  // The last recognised disk is the one whose cut the files hold.
-  const shownOpen = recognised > 0 ? report.disks[recognised - 1].index : null;
-  $('disks').replaceChildren(...result.map.disks.map((disk) => diskSection(disk, facts, disk.index === shownOpen)));
+  // Each disk a file came from opens with its map.
+  const sources = new Set(outcome.files.map((file) => file.from));
+  $('disks').replaceChildren(...result.map.disks.map((disk) => diskSection(disk, facts, sources.has(disk.index))));
 
   const listing = result.d88list;
   $('listing').textContent = shiftJis.decode(listing.head) + (listing.whole ? '' : `\n${text().listingCut}`);

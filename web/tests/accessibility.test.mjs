@@ -19,7 +19,7 @@ mkdirSync(screenshots, { recursive: true });
 
 const sample = image('sample');
 const notes = join(scratch, 'notes.txt');
-writeFileSync(notes, 'Not an image at all.\n'.repeat(30));
+writeFileSync(notes, 'Not an image at all.\n'.repeat(60));
 const states = [
   ['ready', null],
   ['all four cut', sample],

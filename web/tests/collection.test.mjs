@@ -24,7 +24,8 @@ function makeFolder() {
   const put = (name, bytes) => writeFileSync(join(folder, name), bytes);
   const sample = readFileSync(image('sample'));
   put('a-sample.d88', sample);
-  put('b-notes.txt', 'Not an image at all.\n'.repeat(30));
+  // Text longer than a disk header: no D88 image all the same.
+  put('b-notes.txt', 'Not an image at all.\n'.repeat(60));
   put('c-empty.d88', Buffer.alloc(0));
   put('d-damaged.d88', sample.subarray(0, 45000));
   copyFileSync(image('duplicates'), join(folder, 'e-64-disks.d88'));
@@ -37,7 +38,7 @@ function makeFolder() {
     folder,
     rows: [
       ['collection/a-sample.d88', 'cut'], ['collection/b-notes.txt', 'not a D88 image'],
-      ['collection/c-empty.d88', 'not a D88 image'], ['collection/d-damaged.d88', 'partly cut'],
+      ['collection/c-empty.d88', 'empty'], ['collection/d-damaged.d88', 'partly cut'],
       ['collection/e-64-disks.d88', 'cut'], ['collection/h-too-large.d88', 'too large'],
       ['collection/more/f-several.d88', 'cut'], ['collection/more/g-gap.d88', 'partly cut'],
     ],
@@ -58,8 +59,11 @@ function nativeSummary(path) {
   const native = nativeRun(path);
   const recognised = disks.filter((disk) => disk.is_game_disk_a).map((disk) => disk.index);
   const cut = outputFiles.map((name) => name in native.files);
-  let verdict = cut.every(Boolean) && native.code === 0 ? 'cut' : 'partly cut';
-  if (recognised.length === 0) verdict = disks.length === 0 ? 'not a D88 image' : 'no disk A';
+  let verdict = cut.every(Boolean) ? 'cut' : 'partly cut';
+  if (recognised.length === 0) {
+    const d88 = disks.length > 0 && disks[0].header.d88;
+    verdict = readFileSync(path).length === 0 ? 'empty' : d88 ? 'no disk A' : 'not a D88 image';
+  }
   return { recognised: recognised.join(', ') || '—', cut, verdict };
 }
 
@@ -121,7 +125,8 @@ describe('a collection in one page', () => {
     const [head, ...shown] = await tableOf(page);
     assert.deepEqual(head, ['Image', 'Size (bytes)', 'Verdict', 'Disk A found at', ...outputFiles]);
     assert.deepEqual(shown.map(([name, , verdict]) => [name, verdict]), rows);
-    assert.equal(await page.textContent('#progress-line'), 'All 8 read.');
+    // The file over the limit was never read, and the line says so.
+    assert.equal(await page.textContent('#progress-line'), 'Finished: 7 of 8 read; not read: 1 too large.');
     for (const [index, [name, size, verdict, disks, ...sources]] of shown.entries()) {
       const path = join(scratch, name);
       assert.equal(size, String(readFileSync(path).length), name);
@@ -139,10 +144,8 @@ describe('a collection in one page', () => {
       // Its zip is named after it.
       const zips = opened.links.filter((link) => link.endsWith('.zip'));
       assert.deepEqual(zips, verdict === 'cut' ? [`${basename(name, '.d88')}.zip`] : [], name);
-      // The open row is marked, and its verdict is the one shown (an empty
-      // file's is that of a file that is no D88 image).
-      assert.equal(await page.getAttribute('#collection-rows tr[aria-current]', 'data-verdict'),
-        opened.verdict.replace('empty', 'not-d88'));
+      // The open row is marked, and its verdict is the one shown.
+      assert.equal(await page.getAttribute('#collection-rows tr[aria-current]', 'data-verdict'), opened.verdict);
     }
     // A file changed since its row was made: opened again, the row says
     // what this reading found (Chromium refuses to read it any more).
@@ -171,7 +174,7 @@ describe('a collection in one page', () => {
     ]);
     // Nothing to open where nothing was found, nor to count as read.
     assert.equal(await page.isDisabled('#collection-rows tr:nth-child(3) button'), true);
-    assert.equal(await page.textContent('#progress-line'), 'Finished: 4 of 5 read.');
+    assert.equal(await page.textContent('#progress-line'), 'Finished: 4 of 5 read; not read: 1 could not be read.');
   });
 
   // The engine is held (a request of the test's own) before the first
@@ -196,7 +199,7 @@ describe('a collection in one page', () => {
     assert.deepEqual(rows[0].slice(0, 2), ['=1+1, "quoted".d88', String(readFileSync(paths[0]).length)]);
     assert.notEqual(rows[0][2], 'cancelled');
     assert.deepEqual(rows.slice(1).map((row) => row[2]), Array(29).fill('cancelled'));
-    assert.equal(await page.textContent('#progress-line'), 'Cancelled: 1 of 30 read.');
+    assert.equal(await page.textContent('#progress-line'), 'Cancelled: 1 of 30 read; not read: 29 cancelled.');
     assert.equal(await page.isHidden('#cancel'), true);
 
     const [made] = await Promise.all([page.waitForEvent('download'), page.click('#summary-download')]);
@@ -234,7 +237,7 @@ describe('a collection in one page', () => {
     assert.equal(await status(), 'The images are read one after another: each row below opens its own result.');
     await page.evaluate(() => window.letGo());
     await finished(page);
-    assert.deepEqual(await verdicts(), ['cut', 'partial', 'not-found']);
+    assert.deepEqual(await verdicts(), ['cut', 'partly_cut', 'no_disk_a']);
 
     // Enter on a row opens it, and the focus stays on it.
     await page.focus('#collection-rows tr:nth-child(2) button');
@@ -252,7 +255,7 @@ describe('a collection in one page', () => {
     await page.setInputFiles('#image', [other, sample]);
     await page.evaluate(() => window.letGo());
     await finished(page);
-    assert.deepEqual(await verdicts(), ['not-found', 'cut']);
+    assert.deepEqual(await verdicts(), ['no_disk_a', 'cut']);
 
     // A drop whose folder is slow to read, then an image chosen: the
     // image's result stays. A drop with nothing to read changes nothing
@@ -274,7 +277,7 @@ describe('a collection in one page', () => {
     await page.evaluate(() => { window.dropSlow(); window.dropNothing(); });
     await page.waitForFunction(() => document.body.dataset.collection === 'finished'
       && document.querySelector('#collection-rows button').textContent === 'slow/late.d88');
-    assert.deepEqual(await verdicts(), ['not-d88']);
+    assert.deepEqual(await verdicts(), ['not_d88_image']);
     await page.evaluate(() => window.dropSlow());
     await page.setInputFiles('#image', sample);
     await settled();
@@ -347,7 +350,7 @@ test('a collection the engine cannot read says why', async () => {
     });
     await page.setInputFiles('#image', [image('sample'), image('gap')]);
     await finished(page);
-    assert.equal(await page.textContent('#progress-line'), 'The images could not be read: Error: no instance today');
+    assert.equal(await page.textContent('#progress-line'), 'The images could not be read: no instance today');
   } finally {
     await browser.close();
   }

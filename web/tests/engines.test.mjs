@@ -17,16 +17,16 @@ import { assertSameAsNative, image, nativeRun, outputFiles, pagePath, readLastRu
 
 const sample = image('sample');
 const notes = join(scratch, 'notes.txt');
-writeFileSync(notes, 'Not an image at all.\n'.repeat(30));
+writeFileSync(notes, 'Not an image at all.\n'.repeat(60));
 const everyFile = [...outputFiles, 'soundcut.zip'];
 
 // What, the image, the verdict, the downloads offered.
 const cases = [
   ['the sample', sample, 'cut', everyFile],
   ['a game disk whose records lie in another order', image('shuffled'), 'cut', everyFile],
-  ['a disk with a missing sector', image('gap'), 'partial', ['PSGDRV', 'OPMDRV', 'PSGMUS']],
-  ['a foreign disk', image('other'), 'not-found', []],
-  ['a file that is no D88 image', notes, 'not-d88', []],
+  ['a disk with a missing sector', image('gap'), 'partly_cut', ['PSGDRV', 'OPMDRV', 'PSGMUS']],
+  ['a foreign disk', image('other'), 'no_disk_a', []],
+  ['a file that is no D88 image', notes, 'not_d88_image', []],
 ];
 
 const required = Boolean(process.env.SOUNDCUT_REQUIRE_ENGINES);
