@@ -3,6 +3,7 @@
 #include "console.h"
 #include "launch.h"
 #include "native_file.h"
+#include "quoted_text.h"
 #include "version.h"
 
 // "Usage: <program> [options] [d88file]"
@@ -25,11 +26,27 @@
 
 namespace {
 
-// The program name as typed, in the messages' encoding.
+// A name as typed is untrusted text: a file of a collection, or a link to
+// the program named by anyone. Converted, a path takes at most 4 bytes a
+// unit; a longer argument (a POSIX one is not converted) is cut there
+// rather than overrun the text.
+constexpr int32_t MaxNameBytes = 4 * MaxPathLength;
+constexpr int32_t NameTextCapacity = QuotedCapacity(MaxNameBytes);
+char NameText[NameTextCapacity];
+
+const char* QuotedName(const PathChar* path, QuotedText rule) {
+  const char* name = InMessageEncoding(path);
+  int32_t length = 0;
+  while (length < MaxNameBytes && name[length] != 0) ++length;
+  Quote(reinterpret_cast<const unsigned char*>(name), length, rule, NameText);
+  return NameText;
+}
+
+// The program name as typed, as NameForMessage gives it.
 const char* ProgramName(int argc, PathChar** argv) {
   // argv[0] may be missing when a program is started with an empty list.
   if (argc < 1 || argv[0] == nullptr) return "";
-  return InMessageEncoding(argv[0]);
+  return NameForMessage(argv[0]);
 }
 
 bool IsOption(const PathChar* argument, const char* option) {
@@ -47,6 +64,18 @@ bool AsksForHelp(const PathChar* argument) {
 }
 
 }  // namespace
+
+// Windows gives a name as UTF-16, which becomes the messages' Shift-JIS; a
+// POSIX name is bytes in some locale's encoding, unknown here, so
+// everything but printable ASCII is escaped: exact, and safe on any
+// terminal.
+const char* NameForMessage(const PathChar* path) {
+#ifdef _WIN32
+  return QuotedName(path, QuotedText::ShiftJis);
+#else
+  return QuotedName(path, QuotedText::Ascii);
+#endif
+}
 
 bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about,
                      int& exitCode) {

@@ -17,7 +17,8 @@ struct ProgramAbout {
 // Opens the image named by the only argument; it must be a regular file.
 // An argument that is an option is answered instead (an image of that name
 // is reached as ./--help). Otherwise prints the usage text (with the
-// program name as typed) or the open-failure text on standard error.
+// program name as typed, as NameForMessage shows it) or the open-failure
+// text on standard error.
 // False when there is no image to go on with: the program then ends with
 // `exitCode` (0 after a help or version that was written, 1 otherwise).
 bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAbout& about,
@@ -25,6 +26,14 @@ bool ReadCommandLine(D88Image& image, int argc, PathChar** argv, const ProgramAb
 
 // Opens the image at `path` in `image`; only a regular file is an image.
 bool OpenImageFile(D88Image& image, const PathChar* path);
+
+// A name from the command line (the program's, an image's) as a message
+// or a header line shows it: exact, and harmless on any terminal. On
+// Windows its Shift-JIS text; on POSIX its bytes, those of an encoding not
+// known here, printable ASCII kept. Every other byte, and every '"' and
+// '\\', is written as \xHH (see quoted_text.h). The result lives until the
+// next call.
+const char* NameForMessage(const PathChar* path);
 
 // Whether `argument` is one of the options ReadCommandLine answers.
 bool IsCommandLineOption(const PathChar* argument);

@@ -1,24 +1,32 @@
 # Install rules for what a user gets, and the packages.
 #
 # `cmake --install build --prefix DIR` puts soundcut and d88list into
-# DIR/bin, the README and LICENSE into DIR/share/doc/soundcut and, on POSIX,
-# the manual pages into DIR/share/man/man1. On Windows everything goes into
-# one folder, and CPack packs it as soundcut-VERSION-win64.zip; on Linux
-# CPack makes a .tar.gz and (cpack -G DEB) a Debian package.
+# DIR/bin, the README, LICENSE and the documents the README links to into
+# DIR/share/doc/soundcut and, on POSIX, the manual pages into
+# DIR/share/man/man1. On Windows everything goes into one folder, and CPack
+# packs it as soundcut-VERSION-win64.zip; on Linux CPack makes a .tar.gz and
+# (cpack -G DEB) a Debian package.
+#
+# The documents keep the folders they have in the sources, so that every
+# link of an installed README (and of the documents) leads somewhere.
+set(documents README.md LICENSE CONTRIBUTING.md docs/building.md docs/design.md docs/testing.md
+  docs/page.png d88list/d88list.schema.json)
 
-foreach(document README.md LICENSE)
+foreach(document ${documents})
+  get_filename_component(folder ${document} DIRECTORY)
+  set(destination ${SOUNDCUT_INSTALL_DOCDIR}/${folder})
   # The Debian package has the license as its copyright file instead.
   if(document STREQUAL "LICENSE")
     set(component COMPONENT license)
   else()
     set(component)
   endif()
-  if(WIN32)
+  if(WIN32 AND NOT document MATCHES "[.]png$")
     # A Windows user opens them in Notepad or a browser: CR LF line ends.
     configure_file(${document} ${CMAKE_BINARY_DIR}/package/${document} @ONLY NEWLINE_STYLE CRLF)
-    install(FILES ${CMAKE_BINARY_DIR}/package/${document} DESTINATION ${SOUNDCUT_INSTALL_DOCDIR} ${component})
+    install(FILES ${CMAKE_BINARY_DIR}/package/${document} DESTINATION ${destination} ${component})
   else()
-    install(FILES ${document} DESTINATION ${SOUNDCUT_INSTALL_DOCDIR} ${component})
+    install(FILES ${document} DESTINATION ${destination} ${component})
   endif()
 endforeach()
 

@@ -131,33 +131,6 @@ bool IsJsonOption(const PathChar* argument) {
 
 const ProgramAbout About{"d88list", HelpText, "[--json] ", "d88file..."};
 
-// A name as typed is untrusted text too (a file of a collection).
-// Converted, a path takes at most 4 bytes a unit; a longer argument (a
-// POSIX one is not converted) is cut there rather than overrun the text.
-constexpr int32_t MaxNameBytes = 4 * MaxPathLength;
-constexpr int32_t NameTextCapacity = QuotedCapacity(MaxNameBytes);
-char NameText[NameTextCapacity];
-
-const char* QuotedName(const PathChar* path, QuotedText rule) {
-  const char* name = InMessageEncoding(path);
-  int32_t length = 0;
-  while (length < MaxNameBytes && name[length] != 0) ++length;
-  Quote(reinterpret_cast<const unsigned char*>(name), length, rule, NameText);
-  return NameText;
-}
-
-// An image's path in a header or a message. Windows gives it as UTF-16,
-// which becomes the messages' Shift-JIS; a POSIX path is bytes in some
-// locale's encoding, unknown here, so everything but printable ASCII is
-// escaped: exact, and safe on any terminal.
-const char* NameForMessage(const PathChar* path) {
-#ifdef _WIN32
-  return QuotedName(path, QuotedText::ShiftJis);
-#else
-  return QuotedName(path, QuotedText::Ascii);
-#endif
-}
-
 // Several images: each listing under a header line as head(1) writes
 // them, each JSON document on a line of its own. An image that cannot be
 // opened or read is named in its message and the next one follows; the

@@ -97,17 +97,26 @@ TEST_P(CommandLine, NonRegularImagesAreRefused) {
 }
 
 // On a terminal the texts are shown as text: UTF-8 where the locale uses it,
-// the Shift-JIS bytes otherwise. The terminal turns each LF into CR LF. A
-// byte of the program's name that is no Shift-JIS character shows as "?".
+// the Shift-JIS bytes otherwise. The terminal turns each LF into CR LF.
 TEST_P(CommandLine, TerminalShowsTheOpenFailureInItsEncoding) {
   EXPECT_EQ(scratch.RunOnTerminal(Path(), {"absent.d88"}, "C.UTF-8").out,
             "\u30D5\u30A1\u30A4\u30EB\u3092\u30AA\u30FC\u30D7\u30F3\u3067\u304D\u307E\u305B\u3093.\r\n");
   EXPECT_EQ(scratch.RunOnTerminal(Path(), {"absent.d88"}, "C").out,
             OpenFailed.substr(0, OpenFailed.size() - 1) + "\r\n");
-  const std::string oddName = scratch.PathOf("x\x85\x40\xFF");
-  ASSERT_EQ(symlink(Path().c_str(), oddName.c_str()), 0);
-  EXPECT_EQ(scratch.RunOnTerminal(oddName, {}, "C.UTF-8").out,
-            "Usage: " + scratch.PathOf("x") + "?@?" + Usage() + "\r\n");
+}
+
+// The program's name is bytes of an encoding not known here (a UTF-8 name
+// would read as Shift-JIS): all but printable ASCII is escaped, the same
+// on a terminal and in a pipe, and nothing in it reaches the terminal.
+TEST_P(CommandLine, ProgramNameInTheUsageLineIsEscaped) {
+  const std::string name = "\xE3\x82\xB5\xE3\x82\xA6\x1B[2J\"\\\x85@\xFF";
+  const std::string shown = "\\xE3\\x82\\xB5\\xE3\\x82\\xA6\\x1B[2J\\x22\\x5C\\x85@\\xFF";
+  ASSERT_EQ(symlink(Path().c_str(), scratch.PathOf(name).c_str()), 0);
+  const std::string usage = "Usage: " + scratch.PathOf(shown) + Usage();
+  EXPECT_EQ(scratch.Run(scratch.PathOf(name), {}).err, usage + "\n");
+  for (const char* locale : {"C.UTF-8", "C"}) {
+    EXPECT_EQ(scratch.RunOnTerminal(scratch.PathOf(name), {}, locale).out, usage + "\r\n") << locale;
+  }
 }
 #endif
 
