@@ -42,11 +42,18 @@ const char* QuotedName(const PathChar* path, QuotedText rule) {
   return NameText;
 }
 
-// The program name as typed, as NameForMessage gives it.
+// The program name as typed. Windows gives it as UTF-16, converted to the
+// messages' Shift-JIS, its folders' '\' kept as a Windows user reads a
+// path; a POSIX name is bytes of an unknown encoding, escaped as an
+// image's name is.
 const char* ProgramName(int argc, PathChar** argv) {
   // argv[0] may be missing when a program is started with an empty list.
   if (argc < 1 || argv[0] == nullptr) return "";
+#ifdef _WIN32
+  return InMessageEncoding(argv[0]);
+#else
   return NameForMessage(argv[0]);
+#endif
 }
 
 bool IsOption(const PathChar* argument, const char* option) {
