@@ -20,8 +20,9 @@ D88Image Image;
 
 constexpr char HelpText[] =
     "Shows what each D88 image d88file holds: for every disk its name, media\n"
-    "type and size, the boot name that soundcut looks for in its boot sector,\n"
-    "and the sector IDs (C/H/R/N, hexadecimal) of every track in recorded order.\n"
+    "type and size, whether its header is one a D88 writer writes, the boot\n"
+    "name that soundcut looks for in its boot sector, and the sector IDs\n"
+    "(C/H/R/N, hexadecimal) of every track in recorded order.\n"
     "With --json, one JSON document instead, with every record's header and,\n"
     "for the game's disk A, the state of every sector soundcut reads.\n"
     "Several images are listed in turn, each after a line \"==> d88file <==\"\n"
@@ -84,6 +85,27 @@ bool PrintBootName() {
   return PrintOut("  boot: \"%s\"\n", name);
 }
 
+// The line that says whether the disk's header is a D88 disk header, or
+// the first field of it that no D88 writer writes, with its value where
+// it has one.
+bool PrintHeaderJudgement() {
+  switch (Image.Judgement()) {
+    case HeaderJudgement::D88:
+      break;
+    case HeaderJudgement::WriteProtect:
+      return PrintOut("  header: not D88 (write protect 0x%02" PRIX32 ")\n",
+                      static_cast<uint32_t>(Image.WriteProtect()));
+    case HeaderJudgement::MediaType:
+      return PrintOut("  header: not D88 (media type 0x%02" PRIX32 ")\n",
+                      static_cast<uint32_t>(Image.MediaType()));
+    case HeaderJudgement::DiskSize:
+      return PrintOut("  header: not D88 (size %" PRId32 ")\n", Image.DiskSize());
+    case HeaderJudgement::TrackOffset:
+      return PrintOut("  header: not D88 (track offset)\n");
+  }
+  return PrintOut("  header: D88\n");
+}
+
 bool PrintDisk(int32_t disk) {
   if (!Image.SelectDisk(disk)) return true;
   // The name keeps its Shift-JIS characters; what a terminal would obey,
@@ -98,7 +120,7 @@ bool PrintDisk(int32_t disk) {
                 static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
     return false;
   }
-  if (!PrintBootName()) return false;
+  if (!PrintHeaderJudgement() || !PrintBootName()) return false;
   for (int32_t track = 0; track < TrackCount; ++track) {
     if (!PrintTrack(track)) return false;
   }

@@ -37,6 +37,22 @@ const char* StateName(D88Image::SectorState state) {
   return "missing";
 }
 
+// The field a header's judgement names, as the document names it.
+const char* FaultName(HeaderJudgement judgement) {
+  switch (judgement) {
+    case HeaderJudgement::WriteProtect:
+      return "write_protect";
+    case HeaderJudgement::MediaType:
+      return "media_type";
+    case HeaderJudgement::DiskSize:
+      return "size";
+    case HeaderJudgement::TrackOffset:
+    case HeaderJudgement::D88:
+      break;
+  }
+  return "track_offset";
+}
+
 void WriteHex(FILE* out, const unsigned char* bytes, int32_t length) {
   static const char Hex[] = "0123456789ABCDEF";
   char text[2 * 256] = {};
@@ -90,6 +106,7 @@ class ImageDocument {
 
  private:
   void WriteName();
+  void WriteHeaderJudgement();
   void WriteBoot();
   void FindNeeds();
   void WriteTracks(bool gameDisk);
@@ -138,6 +155,15 @@ void ImageDocument::WriteName() {
   std::fputs(",\"listing_hex\":\"", out);
   WriteHex(out, reinterpret_cast<const unsigned char*>(quoted), static_cast<int32_t>(std::strlen(quoted)));
   std::fputs("\"}", out);
+}
+
+void ImageDocument::WriteHeaderJudgement() {
+  const HeaderJudgement judgement = image->Judgement();
+  if (judgement == HeaderJudgement::D88) {
+    std::fputs("\"header\":{\"d88\":true}", out);
+  } else {
+    std::fprintf(out, "\"header\":{\"d88\":false,\"fault\":\"%s\"}", FaultName(judgement));
+  }
 }
 
 void ImageDocument::WriteBoot() {
@@ -263,6 +289,8 @@ void ImageDocument::WriteDisk(int32_t disk) {
   std::fprintf(out,
                ",\"media_type\":%" PRId32 ",\"write_protect\":%" PRId32 ",\"size\":%" PRId32 ",",
                image->MediaType(), image->WriteProtect(), image->DiskSize());
+  WriteHeaderJudgement();
+  std::fputs(",", out);
   WriteBoot();
   UseGameSectorRange(*image);
   unsigned char boot[BootSectorReadSize];

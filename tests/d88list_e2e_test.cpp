@@ -118,7 +118,7 @@ std::string NameListing(std::string NameCase::*shown, const std::string& lineEnd
   std::string listing;
   for (size_t i = 0; i < NameCases.size(); ++i) {
     listing += "disk " + std::to_string(i) + ": \"" + NameCases[i].*shown +
-               "\" media 0x00 size 688" + lineEnd + "  boot: none" + lineEnd;
+               "\" media 0x00 size 688" + lineEnd + "  header: D88" + lineEnd + "  boot: none" + lineEnd;
   }
   return listing;
 }
@@ -231,12 +231,14 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
   const d88test::RunResult result = scratch.Run(Program, {"image.d88"});
 
   std::string expected = "disk 0: \"ABCDEFGHIJKLMNOP\" media 0x10 size " +
-                         std::to_string(firstBytes.size()) + "\n" +
+                         std::to_string(firstBytes.size()) + "\n" + "  header: D88\n" +
                          "  boot: \"" + Repeat("\\x00", 16) + "\"\n" +
                          "  track 0:" + Id(0, 0, 2, 1) + Id(0, 0, 1, 1) + "\n" + longTrack + "\n" +
                          "  track 163:" + Id(0xFF, 0xAB, 0xCD, 0xEF) + "\n" +
-                         "disk 1: \"\\x1B]0;\\x07\\x22\\x5C\\x7F\x83\x75\\x1B[2J\" media 0x40 size 688\n" + "  boot: none\n" +
-                         "disk 2: \"\" media 0xFE size -5\n" + "  boot: none\n";
+                         "disk 1: \"\\x1B]0;\\x07\\x22\\x5C\\x7F\x83\x75\\x1B[2J\" media 0x40 size 688\n" +
+                         "  header: D88\n" + "  boot: none\n" +
+                         "disk 2: \"\" media 0xFE size -5\n" +
+                         "  header: not D88 (media type 0xFE)\n" + "  boot: none\n";
   // The third disk's size is negative, so every track lies beyond it.
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, AsConsoleText(expected));
@@ -306,6 +308,7 @@ TEST(D88List, ListsTheSampleImage) {
   const Bytes image = Build(d88test::GameDiskA());
   scratch.Put("sample.d88", image);
   std::string expected = "disk 0: \"SAMPLE\" media 0x00 size " + std::to_string(image.size()) + "\n";
+  expected += "  header: D88\n";
   expected += "  boot: \"Brevindor X1 Sys\"\n";
   expected += "  track 0:";
   for (int r = 1; r <= 16; ++r) expected += Id(0, 0, r, 1);
