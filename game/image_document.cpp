@@ -102,6 +102,7 @@ class ImageDocument {
     limited = budget >= 0;
     plainLeft = budget;
   }
+  bool EstablishDisk();
   void WriteDisk(int32_t disk);
 
  private:
@@ -109,9 +110,9 @@ class ImageDocument {
   void WriteHeaderJudgement();
   void WriteBoot();
   void FindNeeds();
-  void WriteTracks(bool gameDisk);
-  void WriteTrack(int32_t track, int32_t bytes, bool gameDisk);
-  int32_t CollectWanted(int32_t track, bool gameDisk);
+  void WriteTracks();
+  void WriteTrack(int32_t track, int32_t bytes);
+  int32_t CollectWanted(int32_t track);
   int32_t MarkOf(const unsigned char* record, int32_t wantedCount);
   void WriteRegions();
 
@@ -130,6 +131,12 @@ class ImageDocument {
   FILE* out = nullptr;
   bool limited = false;
   int32_t plainLeft = 0;
+  // The facts of the disk in hand that are read before any of it is
+  // written: its boot sector, whether it is the game's disk A, and what
+  // each region needs.
+  unsigned char bootSector[BootSectorReadSize] = {};
+  int32_t bootBytes = 0;
+  bool gameDisk = false;
   Need needs[RegionCount][MaxRunSectors] = {};
   int32_t needCounts[RegionCount] = {};
   Wanted wanted[MaxWanted] = {};
@@ -167,8 +174,8 @@ void ImageDocument::WriteHeaderJudgement() {
 }
 
 void ImageDocument::WriteBoot() {
-  unsigned char sector[BootSectorReadSize];
-  const int32_t got = ReadBootSector(*image, sector);
+  const unsigned char* sector = bootSector;
+  const int32_t got = bootBytes;
   const char* state = got == 0 ? "none" : HoldsBootName(got) ? "name" : "too_short";
   std::fprintf(out, "\"boot\":{\"state\":\"%s\",\"bytes\":%" PRId32 ",\"hex\":\"", state, got);
   if (HoldsBootName(got)) WriteHex(out, sector + BootNameOffset, BootNameLength);
@@ -195,7 +202,7 @@ void ImageDocument::FindNeeds() {
 
 // The IDs `track` shows marked: the boot sector on track 0 first (it wins
 // over a region), then each region's sectors on the track.
-int32_t ImageDocument::CollectWanted(int32_t track, bool gameDisk) {
+int32_t ImageDocument::CollectWanted(int32_t track) {
   int32_t count = 0;
   if (track == 0) wanted[count++] = {0, 0, 1, 1, BootRecord, false};
   for (int32_t index = 0; gameDisk && index < RegionCount; ++index) {
@@ -223,8 +230,8 @@ int32_t ImageDocument::MarkOf(const unsigned char* record, int32_t wantedCount) 
   return PlainRecord;
 }
 
-void ImageDocument::WriteTrack(int32_t track, int32_t bytes, bool gameDisk) {
-  const int32_t wantedCount = CollectWanted(track, gameDisk);
+void ImageDocument::WriteTrack(int32_t track, int32_t bytes) {
+  const int32_t wantedCount = CollectWanted(track);
   const int32_t count = bytes / RecordSize;
   std::fprintf(out, "{\"index\":%" PRId32 ",\"count\":%" PRId32 ",\"records\":[", track, count);
   int32_t shown = 0;
@@ -252,17 +259,19 @@ void ImageDocument::WriteTrack(int32_t track, int32_t bytes, bool gameDisk) {
   std::fputs("}", out);
 }
 
-void ImageDocument::WriteTracks(bool gameDisk) {
+// Each track is written once it was read whole. A read that fails ends
+// the tracks there, and says so: those after it are not known.
+void ImageDocument::WriteTracks() {
   std::fputs("\"tracks\":[", out);
   bool first = true;
-  for (int32_t track = 0; track < TrackCount; ++track) {
+  for (int32_t track = 0; track < TrackCount && !image->ReadFailed(); ++track) {
     const int32_t bytes = image->ListSectorRecords(track, TrackRecords, MaxTrackBytes);
     if (bytes == 0) continue;
     if (!first) std::fputs(",", out);
     first = false;
-    WriteTrack(track, bytes, gameDisk);
+    WriteTrack(track, bytes);
   }
-  std::fputs("]", out);
+  std::fprintf(out, "],\"tracks_complete\":%s", image->ReadFailed() ? "false" : "true");
 }
 
 void ImageDocument::WriteRegions() {
@@ -283,6 +292,18 @@ void ImageDocument::WriteRegions() {
   std::fputs("]", out);
 }
 
+// Reads every fact of the selected disk that is told before its tracks;
+// false when a read failed meanwhile, so that none of them is told.
+bool ImageDocument::EstablishDisk() {
+  bootBytes = ReadBootSector(*image, bootSector);
+  UseGameSectorRange(*image);
+  unsigned char boot[BootSectorReadSize];
+  gameDisk = IsGameDiskA(*image, boot);
+  needCounts[0] = needCounts[1] = needCounts[2] = needCounts[3] = 0;
+  if (gameDisk) FindNeeds();
+  return !image->ReadFailed();
+}
+
 void ImageDocument::WriteDisk(int32_t disk) {
   std::fprintf(out, "{\"index\":%" PRId32 ",", disk);
   WriteName();
@@ -292,13 +313,8 @@ void ImageDocument::WriteDisk(int32_t disk) {
   WriteHeaderJudgement();
   std::fputs(",", out);
   WriteBoot();
-  UseGameSectorRange(*image);
-  unsigned char boot[BootSectorReadSize];
-  const bool gameDisk = IsGameDiskA(*image, boot);
   std::fprintf(out, ",\"is_game_disk_a\":%s,", gameDisk ? "true" : "false");
-  needCounts[0] = needCounts[1] = needCounts[2] = needCounts[3] = 0;
-  if (gameDisk) FindNeeds();
-  WriteTracks(gameDisk);
+  WriteTracks();
   if (gameDisk) WriteRegions();
   std::fputs("}", out);
 }
@@ -353,9 +369,9 @@ void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_
   std::fputs(",\"disks\":[", out);
   bool first = true;
   // A failed read ends the document where it came: what follows it is not
-  // known.
+  // known, and a disk whose facts it cut short is left out.
   for (int32_t disk = 0; disk < image.DiskCount() && !image.ReadFailed(); ++disk) {
-    if (!image.SelectDisk(disk)) continue;
+    if (!image.SelectDisk(disk) || !Document.EstablishDisk()) continue;
     if (!first) std::fputs(",", out);
     first = false;
     Document.WriteDisk(disk);

@@ -33,8 +33,12 @@ constexpr int32_t EveryRecord = -1;
 // document at most `cellBudget` such plain records; every record the boot
 // sector or a region needs is shown all the same, and the rest are counted
 // ("more"). Reading stops at a failed read, which the document's
-// read_failed and exit_status tell, as `image.ReadFailed()` does; the
-// caller checks `out` for write errors.
+// read_failed and exit_status tell, as `image.ReadFailed()` does, and the
+// document states nothing the read did not establish: a disk's boot, its
+// being disk A and its regions' sector states are all read before any of
+// the disk is written (a disk whose read failed there is left out), and a
+// read that fails among its tracks ends them, with tracks_complete false.
+// The caller checks `out` for write errors.
 void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
                         FILE* out);
 
