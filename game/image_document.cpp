@@ -67,8 +67,9 @@ void WriteHex(FILE* out, const unsigned char* bytes, int32_t length) {
 }
 
 // The length of the well-formed UTF-8 sequence at `text`, 0 when there is
-// none (overlong forms, surrogates and values past U+10FFFF are not).
-int32_t Utf8SequenceAt(const unsigned char* text, int32_t left) {
+// none (overlong forms, surrogates and values past U+10FFFF are not), and
+// the character it encodes in `value`.
+int32_t Utf8SequenceAt(const unsigned char* text, int32_t left, uint32_t& value) {
   const unsigned char lead = text[0];
   int32_t length = 0;
   uint32_t low = 0;
@@ -82,7 +83,7 @@ int32_t Utf8SequenceAt(const unsigned char* text, int32_t left) {
     return 0;
   }
   if (left < length) return 0;
-  uint32_t value = lead & (0x7F >> length);
+  value = lead & (0x7F >> length);
   for (int32_t i = 1; i < length; ++i) {
     if ((text[i] & 0xC0) != 0x80) return 0;
     value = (value << 6) | (text[i] & 0x3F);
@@ -321,6 +322,16 @@ void ImageDocument::WriteDisk(int32_t disk) {
 
 ImageDocument Document;
 
+// A character as JSON's \uXXXX escape: one, or a surrogate pair above U+FFFF.
+void WriteJsonEscape(FILE* out, uint32_t character) {
+  if (character <= 0xFFFF) {
+    std::fprintf(out, "\\u%04" PRIX32, character);
+    return;
+  }
+  const uint32_t above = character - 0x10000;
+  std::fprintf(out, "\\u%04" PRIX32 "\\u%04" PRIX32, 0xD800 + (above >> 10), 0xDC00 + (above & 0x3FF));
+}
+
 }  // namespace
 
 void WriteJsonString(FILE* out, const char* text, int32_t length) {
@@ -332,21 +343,17 @@ void WriteJsonString(FILE* out, const char* text, int32_t length) {
       std::fputc('\\', out);
       std::fputc(byte, out);
       ++at;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      std::fprintf(out, "\\u%04X", byte);
-      ++at;
-    } else if (byte < 0x80) {
+    } else if (byte >= 0x20 && byte < 0x7F) {
       std::fputc(byte, out);
       ++at;
+    } else if (byte < 0x80) {
+      WriteJsonEscape(out, byte);
+      ++at;
     } else {
-      const int32_t sequence = Utf8SequenceAt(bytes + at, length - at);
-      if (sequence == 0) {
-        std::fputs("\\uFFFD", out);
-        ++at;
-      } else {
-        std::fwrite(bytes + at, 1, static_cast<size_t>(sequence), out);
-        at += sequence;
-      }
+      uint32_t character = 0;
+      const int32_t sequence = Utf8SequenceAt(bytes + at, length - at, character);
+      WriteJsonEscape(out, sequence == 0 ? 0xFFFD : character);
+      at += sequence == 0 ? 1 : sequence;
     }
   }
   std::fputc('"', out);

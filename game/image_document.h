@@ -42,8 +42,10 @@ constexpr int32_t EveryRecord = -1;
 void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
                         FILE* out);
 
-// A JSON string of `length` bytes: '"', '\\' and control bytes escaped, a
-// byte that is not part of well-formed UTF-8 written as U+FFFD.
+// A JSON string of `length` bytes of UTF-8, as printable ASCII alone, so
+// that it is safe on any terminal whatever its encoding: '"' and '\\'
+// escaped, every other character as \uXXXX (a surrogate pair above
+// U+FFFF), and a byte that is not part of well-formed UTF-8 as \uFFFD.
 void WriteJsonString(FILE* out, const char* text, int32_t length);
 void WriteJsonString(FILE* out, const char* text);
 
