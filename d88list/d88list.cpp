@@ -127,14 +127,17 @@ bool PrintDisk(int32_t disk) {
   return true;
 }
 
+ImageDocumentAbout AboutImage(const PathChar* imagePath) {
+  return {"d88list", SOUNDCUT_VERSION, InUtf8(imagePath)};
+}
+
 // Writes the listing of the open image, as text or as its JSON document
 // (whose writes FinishOutput checks). False once standard output failed.
 // A failed read ends the listing where it came: what follows it is not
 // known.
 bool WriteListing(const PathChar* imagePath, bool json) {
   if (json) {
-    const ImageDocumentAbout about{"d88list", SOUNDCUT_VERSION, InUtf8(imagePath)};
-    WriteImageDocument(Image, about, EveryRecord, stdout);
+    WriteImageDocument(Image, AboutImage(imagePath), EveryRecord, stdout);
     return true;
   }
   for (int32_t disk = 0; disk < Image.DiskCount() && !Image.ReadFailed(); ++disk) {
@@ -181,17 +184,23 @@ const char* NameForMessage(const PathChar* path) {
 }
 
 // Several images: each listing under a header line as head(1) writes
-// them, each JSON document on a line of its own. An image that cannot be
-// opened or read is named in its message and the next one follows; the
-// reader's state is opened afresh for each. Output that cannot be written
-// ends it all.
-int ListEach(int count, PathChar** images, bool json) {
+// them, each JSON document on a line of its own, one for every image
+// given, so that the lines pair with the images. An image that cannot be
+// opened or read is named in its message (when `named`) and the next one
+// follows; the reader's state is opened afresh for each. Output that
+// cannot be written ends it all.
+int ListEach(int count, PathChar** images, bool json, bool named) {
   int exitCode = 0;
   bool first = true;
   for (int i = 0; i < count; ++i) {
+    const char* name = named ? NameForMessage(images[i]) : nullptr;
     if (!OpenImageFile(Image, images[i])) {
-      PrintOpenFailure(NameForMessage(images[i]));
+      PrintOpenFailure(name);
       exitCode = 1;
+      if (json) {
+        WriteUnopenedImageDocument(AboutImage(images[i]), stdout);
+        if (!FinishOutput()) return 1;
+      }
       continue;
     }
     if (!json && !PrintOut("%s==> %s <==\n", first ? "" : "\n", NameForMessage(images[i]))) {
@@ -200,7 +209,7 @@ int ListEach(int count, PathChar** images, bool json) {
     first = false;
     if (!WriteListing(images[i], json)) return 1;
     if (Image.ReadFailed()) {
-      PrintReadFailure(NameForMessage(images[i]));
+      PrintReadFailure(name);
       exitCode = 1;
     }
     if (!FinishOutput()) return 1;
@@ -227,13 +236,18 @@ int List(int argc, PathChar** argv) {
       PrintUsageError(argc, argv, About);
       return 1;
     }
-    return ListEach(count, argv + first, json);
+    return ListEach(count, argv + first, json, true);
   }
   // A second --json is answered as a first one alone: no image given. It
   // is never an image's name (that is ./--json).
   if (json && count == 1 && IsJsonOption(argv[first])) {
     PrintUsageError(argc, argv, About);
     return 1;
+  }
+  // One image with --json gets its document even when it cannot be
+  // opened, as among several.
+  if (json && count == 1 && !IsCommandLineOption(argv[first])) {
+    return ListEach(count, argv + first, json, false);
   }
   int exitCode = 0;
   PathChar* rest[] = {argc >= 1 ? argv[0] : nullptr, json && argc >= 3 ? argv[2] : nullptr, nullptr};

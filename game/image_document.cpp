@@ -363,9 +363,12 @@ void WriteJsonString(FILE* out, const char* text) {
   WriteJsonString(out, text, static_cast<int32_t>(std::strlen(text)));
 }
 
-void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
-                        FILE* out) {
-  Document.Start(image, out, cellBudget);
+namespace {
+
+// The fields every document begins with, up to its disks. The path is
+// given twice: as text, and as its bytes, which tell apart two paths whose
+// bytes of no character the text shows alike.
+void WriteDocumentHead(const ImageDocumentAbout& about, bool opened, FILE* out) {
   std::fprintf(out, "{\"json_format_version\":[%" PRId32 ",%" PRId32 "],\"program\":", JsonFormatMajor,
                JsonFormatMinor);
   WriteJsonString(out, about.program);
@@ -373,7 +376,18 @@ void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_
   WriteJsonString(out, about.version);
   std::fputs(",\"image\":", out);
   WriteJsonString(out, about.image);
-  std::fputs(",\"disks\":[", out);
+  std::fputs(",\"image_hex\":\"", out);
+  WriteHex(out, reinterpret_cast<const unsigned char*>(about.image),
+           static_cast<int32_t>(std::strlen(about.image)));
+  std::fprintf(out, "\",\"opened\":%s,\"disks\":[", opened ? "true" : "false");
+}
+
+}  // namespace
+
+void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
+                        FILE* out) {
+  Document.Start(image, out, cellBudget);
+  WriteDocumentHead(about, true, out);
   bool first = true;
   // A failed read ends the document where it came: what follows it is not
   // known, and a disk whose facts it cut short is left out.
@@ -386,4 +400,9 @@ void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_
   const bool readFailed = image.ReadFailed();
   std::fprintf(out, "],\"read_failed\":%s,\"exit_status\":%d}\n", readFailed ? "true" : "false",
                readFailed ? 1 : 0);
+}
+
+void WriteUnopenedImageDocument(const ImageDocumentAbout& about, FILE* out) {
+  WriteDocumentHead(about, false, out);
+  std::fputs("],\"read_failed\":false,\"exit_status\":1}\n", out);
 }

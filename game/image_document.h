@@ -22,7 +22,7 @@ constexpr int32_t JsonFormatMinor = 1;
 struct ImageDocumentAbout {
   const char* program;  // "d88list"
   const char* version;
-  const char* image;  // the image's path as given, in UTF-8
+  const char* image;  // the image's path as given, in UTF-8 (its bytes on POSIX)
 };
 
 // No limit on the records a document shows.
@@ -41,6 +41,10 @@ constexpr int32_t EveryRecord = -1;
 // The caller checks `out` for write errors.
 void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
                         FILE* out);
+
+// Writes the document of an image that could not be opened (or is not a
+// regular file): it holds no disk, and its exit_status is 1.
+void WriteUnopenedImageDocument(const ImageDocumentAbout& about, FILE* out);
 
 // A JSON string of `length` bytes of UTF-8, as printable ASCII alone, so
 // that it is safe on any terminal whatever its encoding: '"' and '\\'

@@ -141,6 +141,7 @@ def main():
         document = json.loads(run.stdout)
         validator.validate(document)
         assert document["image"] == image and not document["read_failed"], kind
+        assert bytes.fromhex(document["image_hex"]) == image.encode() and document["opened"], kind
         check_against_listing(document, subprocess.run([d88list, image], capture_output=True).stdout, kind)
         check_marks(document, kind)
         said = subprocess.run([soundcut, os.path.abspath(image)], cwd=folder, stdout=subprocess.PIPE,
