@@ -20,8 +20,9 @@ D88Image Image;
 
 constexpr char HelpText[] =
     "Shows what each D88 image d88file holds: for every disk its name, media\n"
-    "type and size, the boot name that soundcut looks for in its boot sector,\n"
-    "and the sector IDs (C/H/R/N, hexadecimal) of every track in recorded order.\n"
+    "type and size, whether its header is one a D88 writer writes, the boot\n"
+    "name that soundcut looks for in its boot sector, and the sector IDs\n"
+    "(C/H/R/N, hexadecimal) of every track in recorded order.\n"
     "With --json, one JSON document instead, with every record's header and,\n"
     "for the game's disk A, the state of every sector soundcut reads.\n"
     "Several images are listed in turn, each after a line \"==> d88file <==\"\n"
@@ -84,6 +85,27 @@ bool PrintBootName() {
   return PrintOut("  boot: \"%s\"\n", name);
 }
 
+// The line that says whether the disk's header is a D88 disk header, or
+// the first field of it that no D88 writer writes, with its value where
+// it has one.
+bool PrintHeaderJudgement() {
+  switch (Image.Judgement()) {
+    case HeaderJudgement::D88:
+      break;
+    case HeaderJudgement::WriteProtect:
+      return PrintOut("  header: not D88 (write protect 0x%02" PRIX32 ")\n",
+                      static_cast<uint32_t>(Image.WriteProtect()));
+    case HeaderJudgement::MediaType:
+      return PrintOut("  header: not D88 (media type 0x%02" PRIX32 ")\n",
+                      static_cast<uint32_t>(Image.MediaType()));
+    case HeaderJudgement::DiskSize:
+      return PrintOut("  header: not D88 (size %" PRId32 ")\n", Image.DiskSize());
+    case HeaderJudgement::TrackOffset:
+      return PrintOut("  header: not D88 (track offset)\n");
+  }
+  return PrintOut("  header: D88\n");
+}
+
 bool PrintDisk(int32_t disk) {
   if (!Image.SelectDisk(disk)) return true;
   // The name keeps its Shift-JIS characters; what a terminal would obey,
@@ -98,11 +120,15 @@ bool PrintDisk(int32_t disk) {
                 static_cast<uint32_t>(Image.MediaType()), Image.DiskSize())) {
     return false;
   }
-  if (!PrintBootName()) return false;
+  if (!PrintHeaderJudgement() || !PrintBootName()) return false;
   for (int32_t track = 0; track < TrackCount; ++track) {
     if (!PrintTrack(track)) return false;
   }
   return true;
+}
+
+ImageDocumentAbout AboutImage(const PathChar* imagePath) {
+  return {"d88list", SOUNDCUT_VERSION, InUtf8(imagePath)};
 }
 
 // Writes the listing of the open image, as text or as its JSON document
@@ -111,8 +137,7 @@ bool PrintDisk(int32_t disk) {
 // known.
 bool WriteListing(const PathChar* imagePath, bool json) {
   if (json) {
-    const ImageDocumentAbout about{"d88list", SOUNDCUT_VERSION, InUtf8(imagePath)};
-    WriteImageDocument(Image, about, EveryRecord, stdout);
+    WriteImageDocument(Image, AboutImage(imagePath), EveryRecord, stdout);
     return true;
   }
   for (int32_t disk = 0; disk < Image.DiskCount() && !Image.ReadFailed(); ++disk) {
@@ -132,17 +157,23 @@ bool IsJsonOption(const PathChar* argument) {
 const ProgramAbout About{"d88list", HelpText, "[--json] ", "d88file..."};
 
 // Several images: each listing under a header line as head(1) writes
-// them, each JSON document on a line of its own. An image that cannot be
-// opened or read is named in its message and the next one follows; the
-// reader's state is opened afresh for each. Output that cannot be written
-// ends it all.
-int ListEach(int count, PathChar** images, bool json) {
+// them, each JSON document on a line of its own, one for every image
+// given, so that the lines pair with the images. An image that cannot be
+// opened or read is named in its message (when `named`) and the next one
+// follows; the reader's state is opened afresh for each. Output that
+// cannot be written ends it all.
+int ListEach(int count, PathChar** images, bool json, bool named) {
   int exitCode = 0;
   bool first = true;
   for (int i = 0; i < count; ++i) {
+    const char* name = named ? NameForMessage(images[i]) : nullptr;
     if (!OpenImageFile(Image, images[i])) {
-      PrintOpenFailure(NameForMessage(images[i]));
+      PrintOpenFailure(name);
       exitCode = 1;
+      if (json) {
+        WriteUnopenedImageDocument(AboutImage(images[i]), stdout);
+        if (!FinishOutput()) return 1;
+      }
       continue;
     }
     if (!json && !PrintOut("%s==> %s <==\n", first ? "" : "\n", NameForMessage(images[i]))) {
@@ -151,7 +182,7 @@ int ListEach(int count, PathChar** images, bool json) {
     first = false;
     if (!WriteListing(images[i], json)) return 1;
     if (Image.ReadFailed()) {
-      PrintReadFailure(NameForMessage(images[i]));
+      PrintReadFailure(name);
       exitCode = 1;
     }
     if (!FinishOutput()) return 1;
@@ -178,13 +209,18 @@ int List(int argc, PathChar** argv) {
       PrintUsageError(argc, argv, About);
       return 1;
     }
-    return ListEach(count, argv + first, json);
+    return ListEach(count, argv + first, json, true);
   }
   // A second --json is answered as a first one alone: no image given. It
   // is never an image's name (that is ./--json).
   if (json && count == 1 && IsJsonOption(argv[first])) {
     PrintUsageError(argc, argv, About);
     return 1;
+  }
+  // One image with --json gets its document even when it cannot be
+  // opened, as among several.
+  if (json && count == 1 && !IsCommandLineOption(argv[first])) {
+    return ListEach(count, argv + first, json, false);
   }
   int exitCode = 0;
   PathChar* rest[] = {argc >= 1 ? argv[0] : nullptr, json && argc >= 3 ? argv[2] : nullptr, nullptr};

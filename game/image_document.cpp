@@ -37,6 +37,22 @@ const char* StateName(D88Image::SectorState state) {
   return "missing";
 }
 
+// The field a header's judgement names, as the document names it.
+const char* FaultName(HeaderJudgement judgement) {
+  switch (judgement) {
+    case HeaderJudgement::WriteProtect:
+      return "write_protect";
+    case HeaderJudgement::MediaType:
+      return "media_type";
+    case HeaderJudgement::DiskSize:
+      return "size";
+    case HeaderJudgement::TrackOffset:
+    case HeaderJudgement::D88:
+      break;
+  }
+  return "track_offset";
+}
+
 void WriteHex(FILE* out, const unsigned char* bytes, int32_t length) {
   static const char Hex[] = "0123456789ABCDEF";
   char text[2 * 256] = {};
@@ -51,8 +67,9 @@ void WriteHex(FILE* out, const unsigned char* bytes, int32_t length) {
 }
 
 // The length of the well-formed UTF-8 sequence at `text`, 0 when there is
-// none (overlong forms, surrogates and values past U+10FFFF are not).
-int32_t Utf8SequenceAt(const unsigned char* text, int32_t left) {
+// none (overlong forms, surrogates and values past U+10FFFF are not), and
+// the character it encodes in `value`.
+int32_t Utf8SequenceAt(const unsigned char* text, int32_t left, uint32_t& value) {
   const unsigned char lead = text[0];
   int32_t length = 0;
   uint32_t low = 0;
@@ -66,7 +83,7 @@ int32_t Utf8SequenceAt(const unsigned char* text, int32_t left) {
     return 0;
   }
   if (left < length) return 0;
-  uint32_t value = lead & (0x7F >> length);
+  value = lead & (0x7F >> length);
   for (int32_t i = 1; i < length; ++i) {
     if ((text[i] & 0xC0) != 0x80) return 0;
     value = (value << 6) | (text[i] & 0x3F);
@@ -86,15 +103,17 @@ class ImageDocument {
     limited = budget >= 0;
     plainLeft = budget;
   }
+  bool EstablishDisk();
   void WriteDisk(int32_t disk);
 
  private:
   void WriteName();
+  void WriteHeaderJudgement();
   void WriteBoot();
   void FindNeeds();
-  void WriteTracks(bool gameDisk);
-  void WriteTrack(int32_t track, int32_t bytes, bool gameDisk);
-  int32_t CollectWanted(int32_t track, bool gameDisk);
+  void WriteTracks();
+  void WriteTrack(int32_t track, int32_t bytes);
+  int32_t CollectWanted(int32_t track);
   int32_t MarkOf(const unsigned char* record, int32_t wantedCount);
   void WriteRegions();
 
@@ -113,6 +132,12 @@ class ImageDocument {
   FILE* out = nullptr;
   bool limited = false;
   int32_t plainLeft = 0;
+  // The facts of the disk in hand that are read before any of it is
+  // written: its boot sector, whether it is the game's disk A, and what
+  // each region needs.
+  unsigned char bootSector[BootSectorReadSize] = {};
+  int32_t bootBytes = 0;
+  bool gameDisk = false;
   Need needs[RegionCount][MaxRunSectors] = {};
   int32_t needCounts[RegionCount] = {};
   Wanted wanted[MaxWanted] = {};
@@ -140,9 +165,18 @@ void ImageDocument::WriteName() {
   std::fputs("\"}", out);
 }
 
+void ImageDocument::WriteHeaderJudgement() {
+  const HeaderJudgement judgement = image->Judgement();
+  if (judgement == HeaderJudgement::D88) {
+    std::fputs("\"header\":{\"d88\":true}", out);
+  } else {
+    std::fprintf(out, "\"header\":{\"d88\":false,\"fault\":\"%s\"}", FaultName(judgement));
+  }
+}
+
 void ImageDocument::WriteBoot() {
-  unsigned char sector[BootSectorReadSize];
-  const int32_t got = ReadBootSector(*image, sector);
+  const unsigned char* sector = bootSector;
+  const int32_t got = bootBytes;
   const char* state = got == 0 ? "none" : HoldsBootName(got) ? "name" : "too_short";
   std::fprintf(out, "\"boot\":{\"state\":\"%s\",\"bytes\":%" PRId32 ",\"hex\":\"", state, got);
   if (HoldsBootName(got)) WriteHex(out, sector + BootNameOffset, BootNameLength);
@@ -169,7 +203,7 @@ void ImageDocument::FindNeeds() {
 
 // The IDs `track` shows marked: the boot sector on track 0 first (it wins
 // over a region), then each region's sectors on the track.
-int32_t ImageDocument::CollectWanted(int32_t track, bool gameDisk) {
+int32_t ImageDocument::CollectWanted(int32_t track) {
   int32_t count = 0;
   if (track == 0) wanted[count++] = {0, 0, 1, 1, BootRecord, false};
   for (int32_t index = 0; gameDisk && index < RegionCount; ++index) {
@@ -197,8 +231,8 @@ int32_t ImageDocument::MarkOf(const unsigned char* record, int32_t wantedCount) 
   return PlainRecord;
 }
 
-void ImageDocument::WriteTrack(int32_t track, int32_t bytes, bool gameDisk) {
-  const int32_t wantedCount = CollectWanted(track, gameDisk);
+void ImageDocument::WriteTrack(int32_t track, int32_t bytes) {
+  const int32_t wantedCount = CollectWanted(track);
   const int32_t count = bytes / RecordSize;
   std::fprintf(out, "{\"index\":%" PRId32 ",\"count\":%" PRId32 ",\"records\":[", track, count);
   int32_t shown = 0;
@@ -226,17 +260,19 @@ void ImageDocument::WriteTrack(int32_t track, int32_t bytes, bool gameDisk) {
   std::fputs("}", out);
 }
 
-void ImageDocument::WriteTracks(bool gameDisk) {
+// Each track is written once it was read whole. A read that fails ends
+// the tracks there, and says so: those after it are not known.
+void ImageDocument::WriteTracks() {
   std::fputs("\"tracks\":[", out);
   bool first = true;
-  for (int32_t track = 0; track < TrackCount; ++track) {
+  for (int32_t track = 0; track < TrackCount && !image->ReadFailed(); ++track) {
     const int32_t bytes = image->ListSectorRecords(track, TrackRecords, MaxTrackBytes);
     if (bytes == 0) continue;
     if (!first) std::fputs(",", out);
     first = false;
-    WriteTrack(track, bytes, gameDisk);
+    WriteTrack(track, bytes);
   }
-  std::fputs("]", out);
+  std::fprintf(out, "],\"tracks_complete\":%s", image->ReadFailed() ? "false" : "true");
 }
 
 void ImageDocument::WriteRegions() {
@@ -257,25 +293,44 @@ void ImageDocument::WriteRegions() {
   std::fputs("]", out);
 }
 
+// Reads every fact of the selected disk that is told before its tracks;
+// false when a read failed meanwhile, so that none of them is told.
+bool ImageDocument::EstablishDisk() {
+  bootBytes = ReadBootSector(*image, bootSector);
+  UseGameSectorRange(*image);
+  unsigned char boot[BootSectorReadSize];
+  gameDisk = IsGameDiskA(*image, boot);
+  needCounts[0] = needCounts[1] = needCounts[2] = needCounts[3] = 0;
+  if (gameDisk) FindNeeds();
+  return !image->ReadFailed();
+}
+
 void ImageDocument::WriteDisk(int32_t disk) {
   std::fprintf(out, "{\"index\":%" PRId32 ",", disk);
   WriteName();
   std::fprintf(out,
                ",\"media_type\":%" PRId32 ",\"write_protect\":%" PRId32 ",\"size\":%" PRId32 ",",
                image->MediaType(), image->WriteProtect(), image->DiskSize());
+  WriteHeaderJudgement();
+  std::fputs(",", out);
   WriteBoot();
-  UseGameSectorRange(*image);
-  unsigned char boot[BootSectorReadSize];
-  const bool gameDisk = IsGameDiskA(*image, boot);
   std::fprintf(out, ",\"is_game_disk_a\":%s,", gameDisk ? "true" : "false");
-  needCounts[0] = needCounts[1] = needCounts[2] = needCounts[3] = 0;
-  if (gameDisk) FindNeeds();
-  WriteTracks(gameDisk);
+  WriteTracks();
   if (gameDisk) WriteRegions();
   std::fputs("}", out);
 }
 
 ImageDocument Document;
+
+// A character as JSON's \uXXXX escape: one, or a surrogate pair above U+FFFF.
+void WriteJsonEscape(FILE* out, uint32_t character) {
+  if (character <= 0xFFFF) {
+    std::fprintf(out, "\\u%04" PRIX32, character);
+    return;
+  }
+  const uint32_t above = character - 0x10000;
+  std::fprintf(out, "\\u%04" PRIX32 "\\u%04" PRIX32, 0xD800 + (above >> 10), 0xDC00 + (above & 0x3FF));
+}
 
 }  // namespace
 
@@ -288,21 +343,17 @@ void WriteJsonString(FILE* out, const char* text, int32_t length) {
       std::fputc('\\', out);
       std::fputc(byte, out);
       ++at;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      std::fprintf(out, "\\u%04X", byte);
-      ++at;
-    } else if (byte < 0x80) {
+    } else if (byte >= 0x20 && byte < 0x7F) {
       std::fputc(byte, out);
       ++at;
+    } else if (byte < 0x80) {
+      WriteJsonEscape(out, byte);
+      ++at;
     } else {
-      const int32_t sequence = Utf8SequenceAt(bytes + at, length - at);
-      if (sequence == 0) {
-        std::fputs("\\uFFFD", out);
-        ++at;
-      } else {
-        std::fwrite(bytes + at, 1, static_cast<size_t>(sequence), out);
-        at += sequence;
-      }
+      uint32_t character = 0;
+      const int32_t sequence = Utf8SequenceAt(bytes + at, length - at, character);
+      WriteJsonEscape(out, sequence == 0 ? 0xFFFD : character);
+      at += sequence == 0 ? 1 : sequence;
     }
   }
   std::fputc('"', out);
@@ -312,9 +363,12 @@ void WriteJsonString(FILE* out, const char* text) {
   WriteJsonString(out, text, static_cast<int32_t>(std::strlen(text)));
 }
 
-void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
-                        FILE* out) {
-  Document.Start(image, out, cellBudget);
+namespace {
+
+// The fields every document begins with, up to its disks. The path is
+// given twice: as text, and as its bytes, which tell apart two paths whose
+// bytes of no character the text shows alike.
+void WriteDocumentHead(const ImageDocumentAbout& about, bool opened, FILE* out) {
   std::fprintf(out, "{\"json_format_version\":[%" PRId32 ",%" PRId32 "],\"program\":", JsonFormatMajor,
                JsonFormatMinor);
   WriteJsonString(out, about.program);
@@ -322,12 +376,23 @@ void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_
   WriteJsonString(out, about.version);
   std::fputs(",\"image\":", out);
   WriteJsonString(out, about.image);
-  std::fputs(",\"disks\":[", out);
+  std::fputs(",\"image_hex\":\"", out);
+  WriteHex(out, reinterpret_cast<const unsigned char*>(about.image),
+           static_cast<int32_t>(std::strlen(about.image)));
+  std::fprintf(out, "\",\"opened\":%s,\"disks\":[", opened ? "true" : "false");
+}
+
+}  // namespace
+
+void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
+                        FILE* out) {
+  Document.Start(image, out, cellBudget);
+  WriteDocumentHead(about, true, out);
   bool first = true;
   // A failed read ends the document where it came: what follows it is not
-  // known.
+  // known, and a disk whose facts it cut short is left out.
   for (int32_t disk = 0; disk < image.DiskCount() && !image.ReadFailed(); ++disk) {
-    if (!image.SelectDisk(disk)) continue;
+    if (!image.SelectDisk(disk) || !Document.EstablishDisk()) continue;
     if (!first) std::fputs(",", out);
     first = false;
     Document.WriteDisk(disk);
@@ -335,4 +400,9 @@ void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_
   const bool readFailed = image.ReadFailed();
   std::fprintf(out, "],\"read_failed\":%s,\"exit_status\":%d}\n", readFailed ? "true" : "false",
                readFailed ? 1 : 0);
+}
+
+void WriteUnopenedImageDocument(const ImageDocumentAbout& about, FILE* out) {
+  WriteDocumentHead(about, false, out);
+  std::fputs("],\"read_failed\":false,\"exit_status\":1}\n", out);
 }

@@ -118,7 +118,7 @@ std::string NameListing(std::string NameCase::*shown, const std::string& lineEnd
   std::string listing;
   for (size_t i = 0; i < NameCases.size(); ++i) {
     listing += "disk " + std::to_string(i) + ": \"" + NameCases[i].*shown +
-               "\" media 0x00 size 688" + lineEnd + "  boot: none" + lineEnd;
+               "\" media 0x00 size 688" + lineEnd + "  header: D88" + lineEnd + "  boot: none" + lineEnd;
   }
   return listing;
 }
@@ -231,12 +231,14 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
   const d88test::RunResult result = scratch.Run(Program, {"image.d88"});
 
   std::string expected = "disk 0: \"ABCDEFGHIJKLMNOP\" media 0x10 size " +
-                         std::to_string(firstBytes.size()) + "\n" +
+                         std::to_string(firstBytes.size()) + "\n" + "  header: D88\n" +
                          "  boot: \"" + Repeat("\\x00", 16) + "\"\n" +
                          "  track 0:" + Id(0, 0, 2, 1) + Id(0, 0, 1, 1) + "\n" + longTrack + "\n" +
                          "  track 163:" + Id(0xFF, 0xAB, 0xCD, 0xEF) + "\n" +
-                         "disk 1: \"\\x1B]0;\\x07\\x22\\x5C\\x7F\x83\x75\\x1B[2J\" media 0x40 size 688\n" + "  boot: none\n" +
-                         "disk 2: \"\" media 0xFE size -5\n" + "  boot: none\n";
+                         "disk 1: \"\\x1B]0;\\x07\\x22\\x5C\\x7F\x83\x75\\x1B[2J\" media 0x40 size 688\n" +
+                         "  header: D88\n" + "  boot: none\n" +
+                         "disk 2: \"\" media 0xFE size -5\n" +
+                         "  header: not D88 (media type 0xFE)\n" + "  boot: none\n";
   // The third disk's size is negative, so every track lies beyond it.
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, AsConsoleText(expected));
@@ -245,8 +247,8 @@ TEST(D88List, ListsEveryDiskAndItsNonEmptyTracks) {
 
 // Several images are each listed as alone, the text after a header line as
 // head(1) writes, each JSON document on its line; one that cannot be opened
-// is named in its message, and the next follows. Nothing of one image
-// shows in the next.
+// is named in its message (with --json, it has its document too, as
+// alone), and the next follows. Nothing of one image shows in the next.
 TEST(D88List, SeveralImagesListEachAsAlone) {
   d88test::ScratchDir scratch;
   const Bytes good = Build(d88test::GameDiskA());
@@ -281,10 +283,11 @@ TEST(D88List, SeveralImagesListEachAsAlone) {
         std::vector<std::string> alone = {shown[image].first};
         if (json) alone.insert(alone.begin(), "--json");
         const d88test::RunResult single = scratch.Run(Program, alone);
-        if (single.out.empty() && single.exitCode == 1) {
-          err += AsConsoleText(shown[image].second + ": ") + single.err;
-        } else if (json) {
+        if (!single.err.empty()) err += AsConsoleText(shown[image].second + ": ") + single.err;
+        if (json) {
           out += single.out;
+        } else if (!single.err.empty()) {
+          EXPECT_EQ(single.out, "");
         } else {
           out += AsConsoleText((out.empty() ? "" : "\n") + ("==> " + shown[image].second + " <==\n")) +
                  single.out;
@@ -301,11 +304,54 @@ TEST(D88List, SeveralImagesListEachAsAlone) {
   }
 }
 
+// A JSON line is printable ASCII whatever the path (on a terminal of any
+// encoding), its path's bytes tell apart paths that read alike, and every
+// image given has its line, in order: one that cannot be opened too.
+TEST(D88List, JsonLinesAreAsciiAndPairWithTheImagesGiven) {
+  d88test::ScratchDir scratch;
+  const Bytes image = Build(d88test::OrdinaryDisk("Other X1 System ", 1));
+  // Each path, then its document's path fields and what follows them.
+  const std::string opened = "\"opened\":true,\"disks\":[{";
+  std::vector<std::pair<std::string, std::string>> paths = {
+      {"\xE3\x83\x9B\xC2\x9B.d88",  // katakana HO, then U+009B (CSI)
+       "\"image\":\"\\u30DB\\u009B.d88\",\"image_hex\":\"E3839BC29B2E643838\"," + opened},
+      {"missing.d88", "\"image\":\"missing.d88\",\"image_hex\":\"6D697373696E672E643838\","
+                      "\"opened\":false,\"disks\":[],\"read_failed\":false,\"exit_status\":1}"},
+#ifndef _WIN32
+      {"a\xFE.d88", "\"image\":\"a\\uFFFD.d88\",\"image_hex\":\"61FE2E643838\"," + opened},
+      {"a\xFF.d88", "\"image\":\"a\\uFFFD.d88\",\"image_hex\":\"61FF2E643838\"," + opened},
+#endif
+  };
+  std::vector<std::string> args = {"--json"};
+  for (const auto& path : paths) {
+    if (path.first != "missing.d88") scratch.Put(path.first, image);
+    args.push_back(path.first);
+  }
+  const d88test::RunResult result = scratch.Run(Program, args, "LC_ALL=C; export LC_ALL;");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err.rfind(AsConsoleText("missing.d88: "), 0), 0u) << result.err;
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < result.out.size();) {
+    const size_t end = result.out.find('\n', at);
+    lines.push_back(result.out.substr(at, end - at));
+    at = end == std::string::npos ? end : end + 1;
+  }
+  ASSERT_EQ(lines.size(), paths.size()) << result.out;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const size_t at = lines[i].find("\"image\":");
+    EXPECT_EQ(lines[i].substr(at, paths[i].second.size()), paths[i].second);
+  }
+  for (const char byte : result.out) {
+    EXPECT_TRUE((byte >= 0x20 && byte < 0x7F) || byte == '\n' || byte == '\r') << static_cast<int>(byte);
+  }
+}
+
 TEST(D88List, ListsTheSampleImage) {
   d88test::ScratchDir scratch;
   const Bytes image = Build(d88test::GameDiskA());
   scratch.Put("sample.d88", image);
   std::string expected = "disk 0: \"SAMPLE\" media 0x00 size " + std::to_string(image.size()) + "\n";
+  expected += "  header: D88\n";
   expected += "  boot: \"Brevindor X1 Sys\"\n";
   expected += "  track 0:";
   for (int r = 1; r <= 16; ++r) expected += Id(0, 0, r, 1);

@@ -39,25 +39,27 @@ std::string WrittenText(FILE* out) {
   return text.substr(0, got);
 }
 
-// A JSON string keeps well-formed UTF-8 (an image's POSIX path is bytes of
-// any encoding) and writes every other byte as U+FFFD, at the edges of
-// each sequence length too.
-TEST(ImageDocument, JsonStringsKeepOnlyWellFormedUtf8) {
+// A JSON string is printable ASCII alone, safe on any terminal: every
+// other character of well-formed UTF-8 (an image's POSIX path is bytes of
+// any encoding) escaped, a pair of surrogates above U+FFFF, and every
+// other byte as U+FFFD, at the edges of each sequence length too.
+TEST(ImageDocument, JsonStringsAreAsciiAndKeepOnlyWellFormedUtf8) {
   const std::string bad = "\\uFFFD";
   const struct {
     std::string bytes;
     std::string json;
     size_t length;  // of `bytes` given; npos: all of them
   } cases[] = {
-      {"a\"\\\x01\x1F\x7F~", "a\\\"\\\\\\u0001\\u001F\\u007F~", std::string::npos},
-      {"\xC2\x80\xDF\xBF", "\xC2\x80\xDF\xBF", std::string::npos},  // U+0080, U+07FF
+      {"a\"\\\x01\x1F\x7F ~", "a\\\"\\\\\\u0001\\u001F\\u007F ~", std::string::npos},
+      {"\xC2\x80\xC2\x9B\xDF\xBF", "\\u0080\\u009B\\u07FF", std::string::npos},  // C1 CSI
       {"\xC1\xBF\x80", bad + bad + bad, std::string::npos},          // overlong, lone trail
-      {"\xE0\xA0\x80\xED\x9F\xBF", "\xE0\xA0\x80\xED\x9F\xBF", std::string::npos},
+      {"\xE0\xA0\x80\xED\x9F\xBF\xEF\xBF\xBF", "\\u0800\\uD7FF\\uFFFF", std::string::npos},
       {"\xE0\x9F\xBF", bad + bad + bad, std::string::npos},          // overlong U+07FF
       {"\xED\xA0\x80", bad + bad + bad, std::string::npos},          // surrogate U+D800
-      {"\xF0\x90\x80\x80", "\xF0\x90\x80\x80", std::string::npos},  // U+10000
+      {"\xF0\x90\x80\x80\xF0\x9F\x98\x80", "\\uD800\\uDC00\\uD83D\\uDE00",
+       std::string::npos},  // U+10000, U+1F600
       {"\xF0\x8F\xBF\xBF", bad + bad + bad + bad, std::string::npos},  // overlong U+FFFF
-      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF", std::string::npos},  // U+10FFFF, the last
+      {"\xF4\x8F\xBF\xBF", "\\uDBFF\\uDFFF", std::string::npos},  // U+10FFFF, the last
       {"\xF4\x90\x80\x80", bad + bad + bad + bad, std::string::npos},  // U+110000
       {"\xF5\x80\x80\x80", bad + bad + bad + bad, std::string::npos},
       {"\xE2\x82" "A", bad + bad + "A", std::string::npos},          // a sequence cut short

@@ -32,32 +32,45 @@ READ_FAILED = b"\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xf0\x93\xc7\x82\xdd\x8d\x9e
 # How a map of the disk marks the boot sector and each region's sectors.
 BOOT_MARK = "B"
 REGION_MARKS = {"PSGDRV": "1", "OPMDRV": "2", "PSGMUS": "3", "OPMMUS": "4"}
-KINDS = ["sample", "gap", "other", "shuffled", "several", "longtrack"] + [f"random:{n}" for n in range(100)]
+KINDS = ["sample", "gap", "other", "shuffled", "several", "longtrack", "headers"] + [f"random:{n}" for n in range(100)]
 AT_ONCE = 200
 
 
 def listing_disks(text):
-    """The text listing as [(disk line, boot line, {track: [ids]})]."""
+    """The text listing as [(disk line, header line, boot line, {track: [ids]})]."""
     disks = []
     for line in text.split(b"\n"):
         if line.startswith(b"disk "):
-            disks.append([line, None, {}])
+            disks.append([line, None, None, {}])
+        elif line.startswith(b"  header: "):
+            disks[-1][1] = line[len(b"  header: "):]
         elif line.startswith(b"  boot: "):
-            disks[-1][1] = line[len(b"  boot: "):]
+            disks[-1][2] = line[len(b"  boot: "):]
         elif line.startswith(b"  track "):
             head, ids = line[len(b"  track "):].split(b":", 1)
-            disks[-1][2][int(head)] = ids.split()
+            disks[-1][3][int(head)] = ids.split()
     return disks
+
+
+def header_line(disk):
+    """The listing's header line for the document's disk."""
+    fault = disk["header"].get("fault")
+    return {None: b"D88",
+            "write_protect": b"not D88 (write protect 0x%02X)" % disk["write_protect"],
+            "media_type": b"not D88 (media type 0x%02X)" % disk["media_type"],
+            "size": b"not D88 (size %d)" % disk["size"],
+            "track_offset": b"not D88 (track offset)"}[fault]
 
 
 def check_against_listing(document, text, where):
     listed = listing_disks(text)
     assert len(listed) == len(document["disks"]), f"{where}: disk counts differ"
-    for disk, (line, boot, tracks) in zip(document["disks"], listed):
+    for disk, (line, header, boot, tracks) in zip(document["disks"], listed):
         name = bytes.fromhex(disk["name"]["listing_hex"])
         expected = b'disk %d: "%s" media 0x%02X size %d' % (
             disk["index"], name, disk["media_type"], disk["size"])
         assert line == expected, f"{where}: {line!r} != {expected!r}"
+        assert header == header_line(disk), f"{where}: header {header!r} != {header_line(disk)!r}"
         state = disk["boot"]["state"]
         shown = {"name": b'"' + disk["boot"]["text"].encode() + b'"',
                  "too_short": b"too short (%d bytes)" % disk["boot"]["bytes"], "none": b"none"}[state]
@@ -158,6 +171,7 @@ def main():
         document = json.loads(run.stdout)
         validator.validate(document)
         assert document["image"] == image and not document["read_failed"], kind
+        assert bytes.fromhex(document["image_hex"]) == image.encode() and document["opened"], kind
         check_against_listing(document, subprocess.run([d88list, image], capture_output=True).stdout, kind)
         check_marks(document, kind)
         said = subprocess.run([soundcut, os.path.abspath(image)], cwd=folder, stdout=subprocess.PIPE,

@@ -13,6 +13,8 @@
 //               65,000 times;
 //   hugelisting 64 disks whose 164 track entries all lead to one track of
 //               65,535 records: a 64 MiB image listed in some 8 GB;
+//   headers     the sample among disks each with another field of its
+//               header that no D88 writer writes;
 //   random:N    image number N of a family of damaged and mixed images.
 #include <algorithm>
 #include <cstdio>
@@ -91,6 +93,20 @@ Bytes RandomImage(unsigned seed) {
   return image;
 }
 
+// Disks whose headers are judged not D88, each for another field, and the
+// sample among them. The last, whose size is less than a header's, ends
+// the chain.
+Bytes HeaderFaults() {
+  Bytes protectedOddly = Build(d88test::OrdinaryDisk("Other X1 System ", 2));
+  protectedOddly[0x1A] = 0x01;
+  Disk foreignMedia = d88test::GameDiskA("MEDIA");
+  foreignMedia.mediaType = 0x69;
+  Disk strayTrack = d88test::OrdinaryDisk("Other X1 System ", 2);
+  strayTrack.trackEntries[163] = 0x100;
+  return d88test::Concat({protectedOddly, Build(foreignMedia), Build(strayTrack),
+                          Build(d88test::GameDiskA()), d88test::HeaderOnlyDisk(600)});
+}
+
 bool ImageOfKind(const std::string& kind, Bytes& image) {
   Disk disk = d88test::GameDiskA();
   if (kind == "sample") {
@@ -116,6 +132,8 @@ bool ImageOfKind(const std::string& kind, Bytes& image) {
     image = Duplicates();
   } else if (kind == "hugelisting") {
     image = HugeListing();
+  } else if (kind == "headers") {
+    image = HeaderFaults();
   } else if (kind.rfind("random:", 0) == 0) {
     image = RandomImage(static_cast<unsigned>(std::strtoul(kind.c_str() + 7, nullptr, 10)));
   } else {
@@ -132,7 +150,7 @@ int main(int argc, char** argv) {
   try {
     if (argc < 2 || argc > 3 || !ImageOfKind(kind, image)) {
       std::fprintf(stderr,
-                   "usage: %s OUTPUT [sample|slowest|gap|other|shuffled|several|longtrack|duplicates|hugelisting|"
+                   "usage: %s OUTPUT [sample|slowest|gap|other|shuffled|several|longtrack|duplicates|hugelisting|headers|"
                    "random:N]\n",
                    argv[0]);
       return 1;

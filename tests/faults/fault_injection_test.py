@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Runs soundcut and d88list with their I/O failing, and checks that every
-run still tells the truth.
+"""Runs soundcut and d88list (also with --json) with their I/O failing, and
+checks that every run still tells the truth.
 
     fault_injection_test.py SOUNDCUT D88LIST FAILING_FREAD_LIBRARY IMAGE
 
@@ -19,7 +19,11 @@ Whatever fails, every run must hold to this:
   on standard error; a run that ends with 1 shows why (a line on standard
   error, or output cut short);
 - a failed read ends with exactly "ファイルを読み込めません." on standard
-  error, after output that the clean run begins with;
+  error, after output that the clean run begins with; for d88list --json,
+  after a document that states no fact the clean one does not state
+  identically: its disks are the clean document's first ones, each the
+  same, but the last one's tracks may stop early (tracks_complete false),
+  a prefix of the clean disk's;
 - every output file holds its old bytes or one disk's exact cut, and no
   temporary file is left behind (unless unlink itself failed).
 
@@ -31,6 +35,7 @@ SOUNDCUT_FAULT_SEED=N replays a run of the test.
 Exits 77 (skipped) when fiu-run is missing, unless
 SOUNDCUT_REQUIRE_FAULT_TOOLS is set, as CI sets it.
 """
+import json
 import os
 import random
 import shutil
@@ -73,7 +78,12 @@ FIU_POINTS = {
     ],
     # d88list opens little but its image.
     "d88list": [("open", [("posix/io/oc/open", 0.5)], 30, ENDED_WITH_1)],
+    "d88list --json": [("open", [("posix/io/oc/open", 0.5)], 30, ENDED_WITH_1)],
 }
+# The fields of a disk that a failed read may leave short.
+TRACK_FIELDS = ("tracks", "tracks_complete")
+# The fields of a document that a failed read changes.
+DOCUMENT_ENDING = ("disks", "read_failed", "exit_status")
 
 
 def fault_seed():
@@ -91,6 +101,36 @@ def run_seed(seed, *what):
 
 class Failure(Exception):
     pass
+
+
+def without_tracks(disk):
+    return {field: value for field, value in disk.items() if field not in TRACK_FIELDS}
+
+
+def check_document(out, clean_out, where):
+    """Checks a document written after a failed read against the clean one;
+    returns whether its last disk's tracks stopped early."""
+    try:
+        document = json.loads(out)
+    except ValueError as error:
+        raise Failure(f"{where}: no whole document ({error})") from error
+    clean = json.loads(clean_out)
+    if not document["read_failed"] or document["exit_status"] != 1:
+        raise Failure(f"{where}: the document does not tell of the failed read")
+    if any(document[field] != clean[field] for field in clean if field not in DOCUMENT_ENDING):
+        raise Failure(f"{where}: the document's own fields differ from the clean one's")
+    disks = document["disks"]
+    if len(disks) > len(clean["disks"]):
+        raise Failure(f"{where}: more disks than the clean document")
+    for at, (disk, whole) in enumerate(zip(disks, clean["disks"])):
+        if disk == whole:
+            continue
+        stopped_early = (at == len(disks) - 1 and disk["tracks_complete"] is False
+                         and without_tracks(disk) == without_tracks(whole)
+                         and disk["tracks"] == whole["tracks"][:len(disk["tracks"])])
+        if not stopped_early:
+            raise Failure(f"{where}: disk {disk['index']} states what the clean document does not")
+    return bool(disks) and disks[-1]["tracks_complete"] is False
 
 
 def split_disks(image):
@@ -168,14 +208,15 @@ def reference_cuts(soundcut, image):
 
 class Checker:
     def __init__(self, soundcut, d88list, image):
-        self.programs = {"soundcut": soundcut, "d88list": d88list}
+        self.programs = {"soundcut": [soundcut], "d88list": [d88list],
+                         "d88list --json": [d88list, "--json"]}
         self.cuts = reference_cuts(soundcut, image)
         self.folder = Folder(image)
         self.clean = {}
         self.clean_writes = {}
         for name, program in self.programs.items():
             self.folder.reset()
-            code, out, err, writes = self.folder.run([program])
+            code, out, err, writes = self.folder.run(program)
             if code != 0 or err:
                 raise Failure(f"{name} fails on the image without faults: {code} {err!r}")
             self.clean[name] = (out, self.folder.files())
@@ -187,7 +228,7 @@ class Checker:
         its exit code, output, error output, and the signs that the fault
         hit it."""
         self.folder.reset()
-        code, out, err, writes = self.folder.run(command + [self.programs[name]], env)
+        code, out, err, writes = self.folder.run(command + self.programs[name], env)
         clean_out, clean_files = self.clean[name]
         files = self.folder.files()
         where = f"{name} with {what}"
@@ -216,15 +257,20 @@ class Checker:
 
     def failing_medium(self, name, library):
         """Runs with fread failing from its k-th call on, for k = 1, 2, ...
-        until a run is clean; returns how many runs failed."""
+        until a run is clean; returns how many runs failed, and how many of
+        them ended a document's last disk with its tracks stopped early."""
+        stopped_early = 0
         for k in range(1, 10000):
             env = dict(os.environ, LD_PRELOAD=library, FAILING_FREAD_FROM=str(k))
             code, out, err, _ = self.run(name, [], env, f"fread failing from call {k} on")
             if code == 0:
-                return k - 1
+                return k - 1, stopped_early
             if err != READ_FAILED:
                 raise Failure(f"{name} with fread failing from call {k} on: err {err!r}")
-            if not self.clean[name][0].startswith(out):
+            if name.endswith("--json"):
+                stopped_early += check_document(out, self.clean[name][0],
+                                                f"{name} with fread failing from call {k} on")
+            elif not self.clean[name][0].startswith(out):
                 raise Failure(f"{name} with fread failing from call {k} on: wrote what a clean "
                               f"run does not")
         raise Failure(f"{name}: fread fails on every run")
@@ -264,10 +310,17 @@ def main():
         return 1
     checker = Checker(soundcut, d88list, image)
     try:
-        for name in ("soundcut", "d88list"):
-            failed = checker.failing_medium(name, library)
+        for name in checker.programs:
+            failed, stopped_early = checker.failing_medium(name, library)
             print(f"{name}, fread failing from call k on: {failed + 1} runs "
                   f"(k = 1..{failed + 1}), {failed} reported the failed read, all held")
+            if name.endswith("--json"):
+                # The image's disks have tracks, so some failure points fall
+                # among them; a document that never stops a disk early
+                # leaves that case unchecked.
+                print(f"{name}: {stopped_early} documents ended a disk's tracks early")
+                if stopped_early == 0:
+                    raise Failure(f"{name}: no failed read fell among a disk's tracks")
             for fault, points, runs, sign in FIU_POINTS[name]:
                 failed = checker.failing_calls(name, fault, points, runs, sign)
                 odds = ", ".join(f"{point} {probability}" for point, probability in points)
