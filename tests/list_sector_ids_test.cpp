@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "d88_builder.h"
 #include "d88_image.h"
@@ -109,6 +111,53 @@ TEST_F(ListSectorIdsTest, RecordListingAddsTheRestOfEachHeader) {
                                                0xAB, 0x40, 0x10, 0xB0, 0xEE}));
   EXPECT_EQ(image.ListSectorRecords(1, buffer, 17), 9);
   EXPECT_EQ(image.ListSectorRecords(1, buffer, 8), 0);
+}
+
+// Each record's ID and its data as ReadTrackRecords gives them, the data
+// joined from its pieces; the pieces' largest size is kept too.
+struct RecordsRead {
+  void Record(const SectorHeader& header) {
+    ids.push_back(static_cast<uint8_t>(header.r));
+    data.emplace_back();
+  }
+  void Data(const unsigned char* bytes, int32_t size) {
+    data.back().insert(data.back().end(), bytes, bytes + size);
+    largestPiece = std::max(largestPiece, size);
+  }
+  Bytes ids;
+  std::vector<Bytes> data;
+  int32_t largestPiece = 0;
+};
+
+// The listing's walk, with every record's data, the last one's too, in
+// pieces; the image ending inside a record gives what is there and ends
+// the walk.
+TEST_F(ListSectorIdsTest, RecordsComeWithTheirDataAsTheListingWalks) {
+  Disk disk;
+  disk.tracks[1] = {MakeRecord(1, 0, 7, 3, 3, Bytes(2500, 0x11)), MakeRecord(1, 0, 8, 0, 3, Bytes{}),
+                    MakeRecord(1, 0, 9, 1, 3, Bytes{1, 2, 3})};
+  disk.tracks[2] = disk.tracks[1];
+  disk.tracks[2][1].count = 2;  // ends the walk after its record
+  OpenBytes(Build(disk));
+  RecordsRead one;
+  ASSERT_TRUE(image.ReadTrackRecords(1, one));
+  EXPECT_EQ(one.ids, (Bytes{7, 8, 9}));
+  EXPECT_EQ(one.data, (std::vector<Bytes>{Bytes(2500, 0x11), Bytes{}, Bytes{1, 2, 3}}));
+  EXPECT_EQ(one.largestPiece, D88Image::RecordPieceSize);
+  RecordsRead two;
+  ASSERT_TRUE(image.ReadTrackRecords(2, two));
+  EXPECT_EQ(two.ids, (Bytes{7, 8}));
+
+  disk.tracks.erase(2);
+  Bytes bytes = Build(disk);
+  bytes.resize(bytes.size() - 1);
+  OpenBytes(bytes);
+  RecordsRead cut;
+  ASSERT_TRUE(image.ReadTrackRecords(1, cut));
+  EXPECT_EQ(cut.data, (std::vector<Bytes>{Bytes(2500, 0x11), Bytes{}, Bytes{1, 2}}));
+  RecordsRead absent;
+  EXPECT_TRUE(image.ReadTrackRecords(5, absent));
+  EXPECT_TRUE(absent.ids.empty());
 }
 
 }  // namespace
