@@ -113,51 +113,33 @@ TEST_F(ListSectorIdsTest, RecordListingAddsTheRestOfEachHeader) {
   EXPECT_EQ(image.ListSectorRecords(1, buffer, 8), 0);
 }
 
-// Each record's ID and its data as ReadTrackRecords gives them, the data
-// joined from its pieces; the pieces' largest size is kept too.
+// Each record's R and data, joined from the pieces ReadTrackRecords gives.
 struct RecordsRead {
-  void Record(const SectorHeader& header) {
-    ids.push_back(static_cast<uint8_t>(header.r));
-    data.emplace_back();
-  }
+  void Record(const SectorHeader& header) { records.push_back({static_cast<uint8_t>(header.r)}); }
   void Data(const unsigned char* bytes, int32_t size) {
-    data.back().insert(data.back().end(), bytes, bytes + size);
+    records.back().insert(records.back().end(), bytes, bytes + size);
     largestPiece = std::max(largestPiece, size);
   }
-  Bytes ids;
-  std::vector<Bytes> data;
+  std::vector<Bytes> records;
   int32_t largestPiece = 0;
 };
 
-// The listing's walk, with every record's data, the last one's too, in
-// pieces; the image ending inside a record gives what is there and ends
-// the walk.
+// The listing's walk (here cut short by a count of 2), with every record's
+// data in pieces, the last one's too, as far as the image holds it.
 TEST_F(ListSectorIdsTest, RecordsComeWithTheirDataAsTheListingWalks) {
   Disk disk;
-  disk.tracks[1] = {MakeRecord(1, 0, 7, 3, 3, Bytes(2500, 0x11)), MakeRecord(1, 0, 8, 0, 3, Bytes{}),
-                    MakeRecord(1, 0, 9, 1, 3, Bytes{1, 2, 3})};
-  disk.tracks[2] = disk.tracks[1];
-  disk.tracks[2][1].count = 2;  // ends the walk after its record
-  OpenBytes(Build(disk));
-  RecordsRead one;
-  ASSERT_TRUE(image.ReadTrackRecords(1, one));
-  EXPECT_EQ(one.ids, (Bytes{7, 8, 9}));
-  EXPECT_EQ(one.data, (std::vector<Bytes>{Bytes(2500, 0x11), Bytes{}, Bytes{1, 2, 3}}));
-  EXPECT_EQ(one.largestPiece, D88Image::RecordPieceSize);
-  RecordsRead two;
-  ASSERT_TRUE(image.ReadTrackRecords(2, two));
-  EXPECT_EQ(two.ids, (Bytes{7, 8}));
-
-  disk.tracks.erase(2);
+  disk.tracks[1] = {MakeRecord(1, 0, 7, 3, 3, Bytes(2500, 0x11)),
+                    MakeRecord(1, 0, 8, 0, 2, Bytes{}), MakeRecord(1, 0, 9, 1, 3, Bytes{})};
+  disk.tracks[2] = {MakeRecord(1, 1, 9, 1, 1, Bytes{1, 2, 3})};
   Bytes bytes = Build(disk);
-  bytes.resize(bytes.size() - 1);
+  bytes.pop_back();
   OpenBytes(bytes);
-  RecordsRead cut;
-  ASSERT_TRUE(image.ReadTrackRecords(1, cut));
-  EXPECT_EQ(cut.data, (std::vector<Bytes>{Bytes(2500, 0x11), Bytes{}, Bytes{1, 2}}));
-  RecordsRead absent;
-  EXPECT_TRUE(image.ReadTrackRecords(5, absent));
-  EXPECT_TRUE(absent.ids.empty());
+  RecordsRead read;
+  for (const int track : {1, 2, 3}) ASSERT_TRUE(image.ReadTrackRecords(track, read));
+  Bytes first(2500, 0x11);
+  first.insert(first.begin(), 7);
+  EXPECT_EQ(read.records, (std::vector<Bytes>{first, {8}, {9, 1, 2}}));
+  EXPECT_EQ(read.largestPiece, D88Image::RecordPieceSize);
 }
 
 }  // namespace
