@@ -4,7 +4,9 @@
 
 namespace {
 
-constexpr int32_t LongestRegionStretch() {
+// A region's digest reads into a buffer of its own, as long as the
+// table's longest stretch.
+constexpr int32_t LongestRegionStretch() noexcept {
   int32_t longest = 0;
   for (const Region& region : RegionTable) {
     const int32_t stretch = region.offset + region.length;
