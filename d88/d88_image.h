@@ -174,7 +174,8 @@ void D88Image::WalkTrack(int32_t track, Visit visit, PassData passData) {
 // The walk of the searches and listings, which skip every record's data.
 template <typename Visit>
 void D88Image::WalkTrack(int32_t track, Visit visit) {
-  WalkTrack(track, visit, [this](const SectorHeader& record) { return file.Skip(record.dataSize); });
+  WalkTrack(track, visit,
+            [this](const SectorHeader& record) { return file.Skip(record.dataSize); });
 }
 
 // The data is read as the record is shown, so that the last record's
