@@ -99,22 +99,6 @@ bool D88Image::SelectDisk(int32_t index) {
   return true;
 }
 
-// Shows each record of `track` to `visit`, in recorded order, with the file
-// at the record's data; `visit` returns whether to go on. The walk ends
-// where a record header cannot be read whole or states a count of 0, after
-// the record that ends the walk (EndsWalk), or where a record's data
-// cannot be skipped. Where it ends makes no difference to a search that
-// has not found its sector yet: it finds nothing either way.
-template <typename Visit>
-void D88Image::WalkTrack(int32_t track, Visit visit) {
-  if (!StartTrackWalk(track)) return;
-  for (int32_t position = 0;; ++position) {
-    SectorHeader record;
-    if (!ReadRecordHeader(record) || record.sectorCount == 0 || !visit(record)) return;
-    if (EndsWalk(position, record) || !file.Skip(record.dataSize)) return;
-  }
-}
-
 // Walks `track` to the first record with the ID c/h/r/n and leaves the
 // file at its data; `otherSize` tells whether a record with the same C/H/R
 // and another N came before the end of the walk.

@@ -115,6 +115,18 @@ class D88Image {
   static constexpr int32_t SectorRecordSize = 9;
   int32_t ListSectorRecords(int32_t track, unsigned char* buffer, int32_t capacity);
 
+  // Hands each record of `track` to `visitor` with its data, in recorded
+  // order: visitor.Record(header), then visitor.Data(bytes, size) for each
+  // piece of the data the image holds (at most RecordPieceSize bytes a
+  // piece; none for an empty record). The records are those
+  // ListSectorRecords lists; a record the image ends inside gives the
+  // bytes there are and ends the walk. False when a read failed, so that
+  // what the visitor was given is not to be trusted; true for an absent
+  // track, which gives nothing.
+  static constexpr int32_t RecordPieceSize = 1024;
+  template <typename Visitor>
+  bool ReadTrackRecords(int32_t track, Visitor& visitor);
+
   // The sector a run of ReadSectors reads after track/c/h/r.
   void StepRun(int32_t& track, int32_t& c, int32_t& h, int32_t& r) const;
 
@@ -124,8 +136,12 @@ class D88Image {
   bool StartTrackWalk(int32_t track);
   bool FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, SectorHeader& found,
                   bool& otherSize);
+  template <typename Visit, typename PassData>
+  void WalkTrack(int32_t track, Visit visit, PassData passData);
   template <typename Visit>
   void WalkTrack(int32_t track, Visit visit);
+  template <typename Visitor>
+  bool HandOverData(int32_t size, Visitor& visitor);
   int32_t ListRecords(int32_t track, unsigned char* buffer, int32_t capacity, int32_t entrySize);
   static bool EndsWalk(int32_t position, const SectorHeader& record);
   void ClearSelectedDisk();
@@ -147,5 +163,59 @@ class D88Image {
   char diskName[DiskHeader::NameLength + 1];
   unsigned char diskNameBytes[DiskHeader::NameLength];
 };
+
+// Shows each record of `track` to `visit`, in recorded order, with the file
+// at the record's data; `visit` returns whether to go on. `passData` then
+// moves the file past the data, or says it cannot. The walk ends where a
+// record header cannot be read whole or states a count of 0, after the
+// record that ends the walk (EndsWalk), or where a record's data cannot be
+// passed. Where it ends makes no difference to a search that has not found
+// its sector yet: it finds nothing either way.
+template <typename Visit, typename PassData>
+void D88Image::WalkTrack(int32_t track, Visit visit, PassData passData) {
+  if (!StartTrackWalk(track)) return;
+  for (int32_t position = 0;; ++position) {
+    SectorHeader record;
+    if (!ReadRecordHeader(record) || record.sectorCount == 0 || !visit(record)) return;
+    if (EndsWalk(position, record) || !passData(record)) return;
+  }
+}
+
+// The walk of the searches and listings, which skip every record's data.
+template <typename Visit>
+void D88Image::WalkTrack(int32_t track, Visit visit) {
+  WalkTrack(track, visit,
+            [this](const SectorHeader& record) { return file.Skip(record.dataSize); });
+}
+
+// The data is read as the record is shown, so that the last record's
+// comes too; a record whose data stops short ends the walk there, as a
+// skip that cannot be made does.
+template <typename Visitor>
+bool D88Image::ReadTrackRecords(int32_t track, Visitor& visitor) {
+  WalkTrack(
+      track,
+      [&](const SectorHeader& record) {
+        visitor.Record(record);
+        return HandOverData(record.dataSize, visitor);
+      },
+      [](const SectorHeader&) { return true; });
+  return !file.Failed();
+}
+
+// Reads `size` bytes of data in pieces into `visitor`; false when the
+// image ends (or a read fails) first.
+template <typename Visitor>
+bool D88Image::HandOverData(int32_t size, Visitor& visitor) {
+  unsigned char piece[RecordPieceSize];
+  for (int32_t left = size; left > 0;) {
+    const int32_t wanted = left < RecordPieceSize ? left : RecordPieceSize;
+    const int32_t got = file.Read(piece, wanted);
+    if (got > 0) visitor.Data(static_cast<const unsigned char*>(piece), got);
+    if (got < wanted) return false;
+    left -= got;
+  }
+  return true;
+}
 
 #endif  // D88_D88_IMAGE_H

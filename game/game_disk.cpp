@@ -25,3 +25,15 @@ int32_t SectorsOfRun(const D88Image& image, int32_t track, int32_t c, int32_t h,
   }
   return count;
 }
+
+int32_t ReadRegionStretch(D88Image& image, const Region& region, unsigned char* buffer,
+                          int32_t capacity) {
+  // Whatever the table says, the stretch must fit the buffer.
+  if (region.offset < 0 || region.length < 0 || region.offset > capacity ||
+      region.length > capacity - region.offset) {
+    return -1;
+  }
+  UseGameSectorRange(image);
+  return image.ReadSectors(region.track, region.c, region.h, region.r, region.n, buffer,
+                           region.offset + region.length);
+}

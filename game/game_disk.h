@@ -49,4 +49,20 @@ inline int32_t SectorsOfRegion(const D88Image& image, const Region& region, RunS
                       region.offset + region.length, sectors);
 }
 
+// Reads the stretch a region's run covers (its `offset` bytes, then the
+// `length` bytes its file holds) from the selected disk into `buffer`,
+// which holds `capacity` bytes, giving the disk the game's sector range
+// first. Returns the bytes read: the whole stretch, or fewer where a
+// sector is missing or short (0 after a failed read: see ReadFailed);
+// -1, with nothing read, when the stretch does not fit `capacity`.
+// The one read of a region, soundcut's cut and its digest alike.
+int32_t ReadRegionStretch(D88Image& image, const Region& region, unsigned char* buffer,
+                          int32_t capacity);
+
+// Whether `bytesRead` by ReadRegionStretch give the region's file: every
+// byte of a stretch that is not empty.
+inline bool HoldsWholeRegion(const Region& region, int32_t bytesRead) {
+  return bytesRead > 0 && bytesRead == region.offset + region.length;
+}
+
 #endif  // GAME_GAME_DISK_H

@@ -19,21 +19,20 @@ RegionReport* StartRegionReport(const char* name) {
   return &region;
 }
 
-// Lists every sector of the run that the reader does not find whole: the
-// ones a read of them would not get.
-void ListMissingSectors(RegionReport& region, int32_t track, int32_t c, int32_t h, int32_t r,
-                        int32_t n, int32_t totalBytes) {
+// Lists every sector of the region's run that the reader does not find
+// whole: the ones a read of them would not get.
+void ListMissingSectors(RegionReport& report, const Region& region) {
   RunSector sectors[MaxRunSectors];
-  const int32_t count = SectorsOfRun(Image, track, c, h, r, n, totalBytes, sectors);
+  const int32_t count = SectorsOfRegion(Image, region, sectors);
   for (int32_t i = 0; i < count; ++i) {
     const RunSector& sector = sectors[i];
     const D88Image::SectorState state =
         Image.LookUpSector(sector.track, sector.c, sector.h, sector.r, sector.n, sector.bytes);
     if (state == D88Image::SectorState::Whole) continue;
-    if (region.missingCount < MaxMissingListed) {
-      region.missing[region.missingCount] = {sector.track, sector.c, sector.h, sector.r, sector.n, state};
+    if (report.missingCount < MaxMissingListed) {
+      report.missing[report.missingCount] = {sector.track, sector.c, sector.h, sector.r, sector.n, state};
     }
-    ++region.missingCount;
+    ++report.missingCount;
   }
 }
 
@@ -43,36 +42,33 @@ void Record(RegionReport* region, RegionOutcome outcome) {
 
 }  // namespace
 
-bool CutRegion(const char* name, int32_t track, int32_t c, int32_t h, int32_t r,
-               int32_t n, int32_t offset, int32_t length) {
-  RegionReport* region = StartRegionReport(name);
-  Record(region, RegionOutcome::NotWritten);
-  // Whatever the table says, the stretch must fit SectorBuffer.
-  if (offset < 0 || length < 0 || length > SectorBufferSize - offset) return false;
-  const int32_t wanted = offset + length;
-
-  const int32_t got = Image.ReadSectors(track, c, h, r, n, SectorBuffer, wanted);
+bool CutRegion(const Region& region) {
+  RegionReport* report = StartRegionReport(region.fileName);
+  Record(report, RegionOutcome::NotWritten);
+  const int32_t got = ReadRegionStretch(Image, region, SectorBuffer, SectorBufferSize);
+  if (got < 0) return false;  // a stretch SectorBuffer cannot hold
   // The image itself could not be read: the driver says so once, for the
   // whole run, and cuts nothing more.
   if (Image.ReadFailed()) {
-    Record(region, RegionOutcome::ReadFailed);
+    Record(report, RegionOutcome::ReadFailed);
     return false;
   }
-  if (got > 0) PrintOut(CUTTING_MESSAGE, name);
+  if (got > 0) PrintOut(CUTTING_MESSAGE, region.fileName);
+  const int32_t wanted = region.offset + region.length;
   if (got < wanted) {
     // Writing anyway would fill the rest of the file with whatever earlier
     // reads left in the buffer.
-    PrintError(CANNOT_READ_SECTORS_MESSAGE, name);
-    Record(region, RegionOutcome::SectorsMissing);
-    if (region != nullptr) ListMissingSectors(*region, track, c, h, r, n, wanted);
+    PrintError(CANNOT_READ_SECTORS_MESSAGE, region.fileName);
+    Record(report, RegionOutcome::SectorsMissing);
+    if (report != nullptr) ListMissingSectors(*report, region);
     return false;
   }
-  if (wanted == 0) return false;  // nothing was read, so nothing to cut
-  if (!Output.WriteFileReplacing(name, SectorBuffer + offset, length)) {
-    PrintError(CANNOT_WRITE_FILE_MESSAGE, name);
+  if (!HoldsWholeRegion(region, got)) return false;  // nothing was read, so nothing to cut
+  if (!Output.WriteFileReplacing(region.fileName, SectorBuffer + region.offset, region.length)) {
+    PrintError(CANNOT_WRITE_FILE_MESSAGE, region.fileName);
     return false;
   }
-  Record(region, RegionOutcome::Cut);
-  if (region != nullptr) region->bytes = length;
+  Record(report, RegionOutcome::Cut);
+  if (report != nullptr) report->bytes = region.length;
   return true;
 }

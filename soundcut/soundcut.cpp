@@ -22,9 +22,7 @@ struct CutResult {
 
 void CutRegions(CutResult& result) {
   for (const Region& region : RegionTable) {
-    result.allCut = CutRegion(region.fileName, region.track, region.c, region.h, region.r,
-                              region.n, region.offset, region.length) &&
-                    result.allCut;
+    result.allCut = CutRegion(region) && result.allCut;
     if (Image.ReadFailed()) return;
   }
 }

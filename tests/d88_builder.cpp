@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace d88test {
@@ -145,6 +146,37 @@ Disk OrdinaryDisk(const std::string& bootName, int tracks) {
     }
   }
   return disk;
+}
+
+// One to three disks, each the game's disk A (of one of three contents)
+// or an ordinary one, with a random name; a game disk may lack a sector
+// of a region, hold it short or with another size code; the image may end
+// early.
+Bytes RandomImage(unsigned seed) {
+  std::mt19937 random(seed);
+  auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  std::vector<Bytes> disks;
+  const int diskCount = 1 + below(3);
+  for (int d = 0; d < diskCount; ++d) {
+    std::string name;
+    for (int i = below(18); i > 0; --i) name += static_cast<char>(1 + below(255));
+    Disk disk = below(4) == 0 ? OrdinaryDisk("Other X1 System ", 12)
+                              : GameDiskA(name, below(3));
+    disk.name = name;
+    if (below(2) == 0) {
+      std::vector<Record>& track = disk.tracks[7 + below(4)];
+      const int at = below(static_cast<int>(track.size()));
+      switch (below(3)) {
+        case 0: track.erase(track.begin() + at); break;
+        case 1: track[static_cast<size_t>(at)].data.resize(static_cast<size_t>(below(1024))); break;
+        default: track[static_cast<size_t>(at)].n = 2; break;
+      }
+    }
+    disks.push_back(Build(disk));
+  }
+  Bytes image = Concat(disks);
+  if (below(5) == 0) image.resize(static_cast<size_t>(below(static_cast<int>(image.size()))));
+  return image;
 }
 
 // Paths are UTF-8, so that tests can name files in any script on Windows

@@ -58,6 +58,12 @@ Bytes SampleRun(int track, int r, int sectors, int variant = 0);
 // with `bootName` at bytes 1-16 of its boot sector.
 Disk OrdinaryDisk(const std::string& bootName, int tracks = 80);
 
+// Image number `seed` of a family of damaged and mixed images (the page's
+// tests and the suite's differential runs use the first few hundred): one
+// to three disks, each the game's disk A or an ordinary one, some lacking a
+// sector, holding it short or with another size code; some cut short.
+Bytes RandomImage(unsigned seed);
+
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "d88_builder.h"
 #include "d88_image.h"
@@ -109,6 +111,35 @@ TEST_F(ListSectorIdsTest, RecordListingAddsTheRestOfEachHeader) {
                                                0xAB, 0x40, 0x10, 0xB0, 0xEE}));
   EXPECT_EQ(image.ListSectorRecords(1, buffer, 17), 9);
   EXPECT_EQ(image.ListSectorRecords(1, buffer, 8), 0);
+}
+
+// Each record's R and data, joined from the pieces ReadTrackRecords gives.
+struct RecordsRead {
+  void Record(const SectorHeader& header) { records.push_back({static_cast<uint8_t>(header.r)}); }
+  void Data(const unsigned char* bytes, int32_t size) {
+    records.back().insert(records.back().end(), bytes, bytes + size);
+    largestPiece = std::max(largestPiece, size);
+  }
+  std::vector<Bytes> records;
+  int32_t largestPiece = 0;
+};
+
+// The listing's walk (here cut short by a count of 2), with every record's
+// data in pieces, the last one's too, as far as the image holds it.
+TEST_F(ListSectorIdsTest, RecordsComeWithTheirDataAsTheListingWalks) {
+  Disk disk;
+  disk.tracks[1] = {MakeRecord(1, 0, 7, 3, 3, Bytes(2500, 0x11)),
+                    MakeRecord(1, 0, 8, 0, 2, Bytes{}), MakeRecord(1, 0, 9, 1, 3, Bytes{})};
+  disk.tracks[2] = {MakeRecord(1, 1, 9, 1, 1, Bytes{1, 2, 3})};
+  Bytes bytes = Build(disk);
+  bytes.pop_back();
+  OpenBytes(bytes);
+  RecordsRead read;
+  for (const int track : {1, 2, 3}) ASSERT_TRUE(image.ReadTrackRecords(track, read));
+  Bytes first(2500, 0x11);
+  first.insert(first.begin(), 7);
+  EXPECT_EQ(read.records, (std::vector<Bytes>{first, {8}, {9, 1, 2}}));
+  EXPECT_EQ(read.largestPiece, D88Image::RecordPieceSize);
 }
 
 }  // namespace

@@ -20,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <random>
 #include <string>
 
 #include "d88_builder.h"
@@ -60,37 +59,6 @@ Bytes HugeListing() {
   constexpr int FirstTrackAt = 0x2B0;
   for (int track = 1; track < 164; ++track) disk.trackEntries[track] = FirstTrackAt;
   return d88test::Concat(std::vector<Bytes>(64, Build(disk)));
-}
-
-// One to three disks, each the game's disk A (of one of three contents)
-// or an ordinary one, with a random name; a game disk may lack a sector
-// of a region, hold it short or with another size code; the image may end
-// early.
-Bytes RandomImage(unsigned seed) {
-  std::mt19937 random(seed);
-  auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-  std::vector<Bytes> disks;
-  const int diskCount = 1 + below(3);
-  for (int d = 0; d < diskCount; ++d) {
-    std::string name;
-    for (int i = below(18); i > 0; --i) name += static_cast<char>(1 + below(255));
-    Disk disk = below(4) == 0 ? d88test::OrdinaryDisk("Other X1 System ", 12)
-                              : d88test::GameDiskA(name, below(3));
-    disk.name = name;
-    if (below(2) == 0) {
-      std::vector<d88test::Record>& track = disk.tracks[7 + below(4)];
-      const int at = below(static_cast<int>(track.size()));
-      switch (below(3)) {
-        case 0: track.erase(track.begin() + at); break;
-        case 1: track[static_cast<size_t>(at)].data.resize(static_cast<size_t>(below(1024))); break;
-        default: track[static_cast<size_t>(at)].n = 2; break;
-      }
-    }
-    disks.push_back(Build(disk));
-  }
-  Bytes image = d88test::Concat(disks);
-  if (below(5) == 0) image.resize(static_cast<size_t>(below(static_cast<int>(image.size()))));
-  return image;
 }
 
 // Disks whose headers are judged not D88, each for another field, and the
@@ -135,7 +103,7 @@ bool ImageOfKind(const std::string& kind, Bytes& image) {
   } else if (kind == "headers") {
     image = HeaderFaults();
   } else if (kind.rfind("random:", 0) == 0) {
-    image = RandomImage(static_cast<unsigned>(std::strtoul(kind.c_str() + 7, nullptr, 10)));
+    image = d88test::RandomImage(static_cast<unsigned>(std::strtoul(kind.c_str() + 7, nullptr, 10)));
   } else {
     return false;
   }
