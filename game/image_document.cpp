@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "boot_sector.h"
+#include "file_digest.h"
 #include "game_disk.h"
 #include "quoted_text.h"
 
@@ -116,6 +117,8 @@ class ImageDocument {
   int32_t CollectWanted(int32_t track);
   int32_t MarkOf(const unsigned char* record, int32_t wantedCount);
   void WriteRegions();
+  void FindDigests();
+  void WriteDigest(const char* field, const unsigned char (&digest)[Sha256Size]);
 
   struct Need {
     RunSector sector;
@@ -138,6 +141,11 @@ class ImageDocument {
   unsigned char bootSector[BootSectorReadSize] = {};
   int32_t bootBytes = 0;
   bool gameDisk = false;
+  // A whole document's digests of the disk's records and of each region's
+  // file, for a region whose sectors are all there (digested[index]).
+  unsigned char contentDigest[Sha256Size] = {};
+  unsigned char regionDigests[RegionCount][Sha256Size] = {};
+  bool digested[RegionCount] = {};
   Need needs[RegionCount][MaxRunSectors] = {};
   int32_t needCounts[RegionCount] = {};
   Wanted wanted[MaxWanted] = {};
@@ -278,8 +286,16 @@ void ImageDocument::WriteTracks() {
 void ImageDocument::WriteRegions() {
   std::fputs(",\"regions\":[", out);
   for (int32_t index = 0; index < RegionCount; ++index) {
-    std::fprintf(out, "%s{\"file\":\"%s\",\"sectors\":[", index == 0 ? "" : ",",
-                 RegionTable[index].fileName);
+    std::fprintf(out, "%s{\"file\":\"%s\",", index == 0 ? "" : ",", RegionTable[index].fileName);
+    if (!limited) {
+      if (digested[index]) {
+        WriteDigest("sha256", regionDigests[index]);
+      } else {
+        std::fputs("\"sha256\":null", out);
+      }
+      std::fputs(",", out);
+    }
+    std::fputs("\"sectors\":[", out);
     for (int32_t i = 0; i < needCounts[index]; ++i) {
       const Need& need = needs[index][i];
       std::fprintf(out,
@@ -302,7 +318,29 @@ bool ImageDocument::EstablishDisk() {
   gameDisk = IsGameDiskA(*image, boot);
   needCounts[0] = needCounts[1] = needCounts[2] = needCounts[3] = 0;
   if (gameDisk) FindNeeds();
+  // A limited document is the page's map, which has its files' digests
+  // from the cut: reading every byte of data for it would be wasted.
+  if (!limited) FindDigests();
   return !image->ReadFailed();
+}
+
+// The disk's content digest and, on the game's disk A, each whole
+// region's: the same bytes soundcut's file of it holds.
+void ImageDocument::FindDigests() {
+  DigestDiskContent(*image, contentDigest);
+  for (int32_t index = 0; index < RegionCount; ++index) {
+    bool whole = gameDisk && needCounts[index] > 0;
+    for (int32_t i = 0; i < needCounts[index]; ++i) {
+      whole = whole && needs[index][i].state == D88Image::SectorState::Whole;
+    }
+    digested[index] = whole && DigestRegion(*image, RegionTable[index], regionDigests[index]);
+  }
+}
+
+void ImageDocument::WriteDigest(const char* field, const unsigned char (&digest)[Sha256Size]) {
+  char hex[Sha256HexSize];
+  WriteSha256Hex(digest, hex);
+  std::fprintf(out, "\"%s\":\"%s\"", field, hex);
 }
 
 void ImageDocument::WriteDisk(int32_t disk) {
@@ -315,6 +353,10 @@ void ImageDocument::WriteDisk(int32_t disk) {
   std::fputs(",", out);
   WriteBoot();
   std::fprintf(out, ",\"is_game_disk_a\":%s,", gameDisk ? "true" : "false");
+  if (!limited) {
+    WriteDigest("content_sha256", contentDigest);
+    std::fputs(",", out);
+  }
   WriteTracks();
   if (gameDisk) WriteRegions();
   std::fputs("}", out);

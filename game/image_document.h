@@ -38,6 +38,9 @@ constexpr int32_t EveryRecord = -1;
 // being disk A and its regions' sector states are all read before any of
 // the disk is written (a disk whose read failed there is left out), and a
 // read that fails among its tracks ends them, with tracks_complete false.
+// A whole document also holds each disk's content digest and each whole
+// region's file digest (file_digest.h); a limited one, the page's map,
+// does not, as they would cost it a read of every byte of data.
 // The caller checks `out` for write errors.
 void WriteImageDocument(D88Image& image, const ImageDocumentAbout& about, int32_t cellBudget,
                         FILE* out);

@@ -23,6 +23,7 @@ void DecideFile(const RunReport& report, int32_t index, FileOutcome& file) {
   if (from >= 0) {
     file.fromDisk = report.disks[from].index;
     file.bytes = report.disks[from].regions[index].bytes;
+    file.sha256 = &report.disks[from].regions[index].sha256;
   }
   for (int32_t d = from + 1; d < report.diskCount; ++d) {
     file.failures[file.failureCount++] = {report.disks[d].index, RegionOf(report.disks[d], index)};

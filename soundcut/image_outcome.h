@@ -33,6 +33,7 @@ struct FileOutcome {
   // them, as each cut replaces the file an earlier one wrote.
   int32_t fromDisk;
   int32_t bytes;
+  const unsigned char (*sha256)[Sha256Size];  // of the file's bytes; nullptr for none
   int32_t failureCount;
   FileFailure failures[MaxDisks];
 };

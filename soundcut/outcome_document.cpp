@@ -3,6 +3,7 @@
 #include <cinttypes>
 
 #include "image_outcome.h"
+#include "sha256.h"
 
 namespace {
 
@@ -56,7 +57,15 @@ void WriteFile(const FileOutcome& file, FILE* out) {
   } else {
     std::fprintf(out, "%" PRId32, file.fromDisk);
   }
-  std::fprintf(out, ",\"bytes\":%" PRId32 ",\"failures\":[", file.bytes);
+  std::fprintf(out, ",\"bytes\":%" PRId32 ",\"sha256\":", file.bytes);
+  if (file.sha256 == nullptr) {
+    std::fputs("null", out);
+  } else {
+    char hex[Sha256HexSize];
+    WriteSha256Hex(*file.sha256, hex);
+    std::fprintf(out, "\"%s\"", hex);
+  }
+  std::fputs(",\"failures\":[", out);
   for (int32_t i = 0; i < file.failureCount; ++i) {
     const FileFailure& failure = file.failures[i];
     std::fprintf(out, "%s{\"disk\":%" PRId32 ",\"why\":\"%s\"", i == 0 ? "" : ",", failure.disk,

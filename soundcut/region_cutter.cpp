@@ -3,6 +3,7 @@
 #include "console.h"
 #include "game_disk.h"
 #include "messages.h"
+#include "sha256.h"
 #include "tool_state.h"
 
 namespace {
@@ -69,6 +70,12 @@ bool CutRegion(const Region& region) {
     return false;
   }
   Record(report, RegionOutcome::Cut);
-  if (report != nullptr) report->bytes = region.length;
+  if (report != nullptr) {
+    report->bytes = region.length;
+    // Of exactly the bytes written, so that it names the file.
+    Sha256 digest;
+    digest.Update(SectorBuffer + region.offset, region.length);
+    digest.Finish(report->sha256);
+  }
   return true;
 }

@@ -13,6 +13,7 @@
 #include "d88_format.h"
 #include "d88_image.h"
 #include "region_table.h"
+#include "sha256.h"
 
 enum class RegionOutcome {
   Cut,             // the file holds the region's bytes
@@ -35,6 +36,7 @@ struct RegionReport {
   const char* file;
   RegionOutcome outcome;
   int32_t bytes;         // written, for Cut
+  unsigned char sha256[Sha256Size];  // of the bytes written, for Cut
   int32_t missingCount;  // sectors not there whole; the first ones listed
   MissingSector missing[MaxMissingListed];
 };

@@ -17,6 +17,7 @@ image's document alone. The page's documents of a run (its outcome and the
 game's facts) validate against their schemas, and the outcome names the
 disks the document calls disk A and the files soundcut wrote.
 """
+import hashlib
 import json
 import os
 import re
@@ -32,7 +33,7 @@ READ_FAILED = b"\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xf0\x93\xc7\x82\xdd\x8d\x9e
 # How a map of the disk marks the boot sector and each region's sectors.
 BOOT_MARK = "B"
 REGION_MARKS = {"PSGDRV": "1", "OPMDRV": "2", "PSGMUS": "3", "OPMMUS": "4"}
-KINDS = ["sample", "gap", "other", "shuffled", "several", "longtrack", "headers"] + [f"random:{n}" for n in range(100)]
+KINDS = ["sample", "gap", "other", "shuffled", "several", "longtrack", "headers"] + [f"random:{n}" for n in range(200)]
 AT_ONCE = 200
 
 
@@ -113,7 +114,9 @@ def check_against_soundcut(document, said, where):
 
 def check_outcome(write_outcome, validators, image, document, where):
     """The outcome of soundcut's run, as the page gets it: valid, its disk
-    A's those of the document, each file's source the file on disk."""
+    A's those of the document, each file's source the file on disk, and
+    each file's SHA-256 (by Python's own) that of the outcome and of the
+    document's region on the disk it came from."""
     folder = os.path.join(os.path.dirname(image), "outcome-" + os.path.basename(image))
     os.makedirs(folder, exist_ok=True)
     subprocess.run([write_outcome, os.path.abspath(image), "outcome.json", "facts.json"], cwd=folder,
@@ -125,10 +128,20 @@ def check_outcome(write_outcome, validators, image, document, where):
     validators["outcome"].validate(outcome)
     game = [disk["index"] for disk in document["disks"] if disk["is_game_disk_a"]]
     assert outcome["recognised"] == game, f"{where}: {outcome['recognised']} != {game}"
+    regions = {(disk["index"], region["file"]): region for disk in document["disks"]
+               for region in disk.get("regions", [])}
+    for region in regions.values():
+        whole = all(sector["state"] == "ok" for sector in region["sectors"])
+        assert (region["sha256"] is not None) == whole, f"{where}: {region['file']}"
     for entry in outcome["files"]:
         path = os.path.join(folder, entry["file"])
         size = os.path.getsize(path) if os.path.exists(path) else None
         assert size == (None if entry["from"] is None else entry["bytes"]), f"{where}: {entry}"
+        if size is not None:
+            with open(path, "rb") as stream:
+                digest = hashlib.sha256(stream.read()).hexdigest()
+            region = regions[(entry["from"], entry["file"])]
+            assert digest == entry["sha256"] == region["sha256"], f"{where}: {entry['file']}"
     every = all(entry["from"] is not None for entry in outcome["files"])
     expected = ("cut" if every else "partly_cut") if game else outcome["verdict"]
     assert outcome["verdict"] == expected, f"{where}: {outcome['verdict']}"
