@@ -55,11 +55,12 @@ const reasonOf = (error) => {
 
 // What a collection's row keeps of a run's outcome, as the module decided
 // it: the verdict, the disks recognised as disk A, and for each file the
-// disk its bytes came from, or null.
+// disk its bytes came from and their SHA-256, or null.
 const summaryOf = ({ outcome }) => ({
   verdict: outcome.verdict,
   recognised: outcome.recognised,
   sources: outcome.files.map((file) => file.from),
+  digests: outcome.files.map((file) => file.sha256),
 });
 
 function renderStatus() {
@@ -235,7 +236,7 @@ function startCollection(found) {
 function addRows(into, found) {
   for (const { file, path, error, limit } of found) {
     const row = { file, path, size: file ? file.size : 0, number: into.rows.length + 1, verdict: 'waiting',
-      recognised: [], sources: [], error: null, limit: null };
+      recognised: [], sources: [], digests: [], error: null, limit: null };
     into.rows.push(row);
     if (into.facts) drawRow(row, into.facts, openRow);
     if (file) into.queue.push(row);
@@ -247,7 +248,7 @@ function addRows(into, found) {
 // A row takes a run's summary and is drawn again.
 function settle(row, summary) {
   const owner = collection && collection.rows[row.number - 1] === row ? collection : null;
-  Object.assign(row, { recognised: [], sources: [], error: null, limit: null }, summary);
+  Object.assign(row, { recognised: [], sources: [], digests: [], error: null, limit: null }, summary);
   if (owner && owner.facts) drawRow(row, owner.facts, openRow);
   if (owner) drawProgress(owner);
 }

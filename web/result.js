@@ -48,6 +48,13 @@ export function showResult(result, zipName) {
     links.push(downloadLink(zipName, zipped, text().zip, 'zip'));
   }
   $('downloads').replaceChildren(...links);
+  // Each file's SHA-256, as the module made it, in the form sha256sum -c
+  // reads: the downloads can be checked against it.
+  const digests = outcome.files.filter((file) => file.sha256 && result.files[file.file])
+    .map((file) => `${file.sha256}  ${file.file}\n`).join('');
+  $('digests').textContent = digests;
+  $('digests').hidden = digests === '';
+  $('digests-label').hidden = digests === '';
 
   const messages = linesOf(result.soundcut).map((line) => `${line}\n`).join('');
   $('messages').textContent = messages;
@@ -71,6 +78,7 @@ export function clearResult() {
   for (const id of ['regions', 'downloads', 'disks']) $(id).replaceChildren();
   $('messages').textContent = '';
   $('messages-box').open = false;
+  $('digests').textContent = '';
   $('listing').textContent = '';
   $('result').hidden = true;
 }

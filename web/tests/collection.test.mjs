@@ -7,6 +7,7 @@
 // more memory than it had after the first ten.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
+import { createHash } from 'node:crypto';
 import { copyFileSync, mkdirSync, openSync, closeSync, ftruncateSync, readFileSync, writeFileSync } from 'node:fs';
 import { basename, join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
@@ -207,7 +208,58 @@ describe('a collection in one page', () => {
     const csv = readFileSync(await made.path(), 'utf8');
     assert.ok(csv.startsWith('\uFEFFImage,'));
     assert.ok(csv.includes('\r\n"\'=1+1, ""quoted"".d88",'));
-    assert.deepEqual(parseCsv(csv.slice(1)), [head, ...rows]);
+    const parsed = parseCsv(csv.slice(1));
+    assert.deepEqual(parsed.map((cells) => cells.slice(0, head.length)), [head, ...rows]);
+    assert.deepEqual(parsed[0].slice(head.length), outputFiles.map((file) => `${file} SHA-256`));
+  });
+
+  // Copies of one image give one group of files, whatever their names; one
+  // changed byte of OPMMUS stands apart. The digests shown, in the table's
+  // CSV and beside a row's downloads, are those of the files themselves.
+  test('the same files are grouped by their digests, and the table sorts and filters', async () => {
+    const sample = readFileSync(image('sample'));
+    const opmmus = nativeRun(image('sample')).files.OPMMUS;
+    const changed = Buffer.from(sample);
+    // OPMMUS begins with the first record of track 9 (the sample's are in
+    // order), after its 16-byte header.
+    changed[sample.readUInt32LE(0x20 + 4 * 9) + 16 + 100] ^= 0xFF;
+    const folder = join(scratch, 'copies');
+    mkdirSync(folder, { recursive: true });
+    const paths = ['copy-a.d88', 'copy-b.d88', 'copy-c.d88', 'changed.d88'].map((name) => join(folder, name));
+    [sample, sample, sample, changed].forEach((bytes, i) => writeFileSync(paths[i], bytes));
+    assert.notDeepEqual(nativeRun(paths[3]).files.OPMMUS, opmmus);
+    const others = Array.from({ length: 10 }, (_, i) => image(`random:${i}`));
+    await page.setInputFiles('#image', [...paths, ...others]);
+    await finished(page);
+    const [head, ...rows] = await tableOf(page);
+    const same = rows.map((cells) => cells[head.length - 1]);
+    // Generated images may hold the sample's files too, and join its group.
+    assert.match(same[0], /^first of \d+ alike$/);
+    assert.equal(same[1], `same files as copy-a.d88 (${same[0].split(' ')[2]} alike)`);
+    assert.deepEqual([same[2], same[3]], [same[1], 'unique']);
+
+    const sha = (bytes) => createHash('sha256').update(bytes).digest('hex');
+    const [made] = await Promise.all([page.waitForEvent('download'), page.click('#summary-download')]);
+    const csv = parseCsv(readFileSync(await made.path(), 'utf8').slice(1));
+    const native = nativeRun(paths[3]).files;
+    assert.deepEqual(csv[4].slice(head.length), outputFiles.map((file) => sha(native[file])));
+    assert.notEqual(csv[4][head.length + 3], csv[1][head.length + 3]);
+    assert.equal(csv[4][head.length - 1], 'unique');
+
+    await page.click('#collection-rows tr:nth-child(2) button.open');
+    await page.waitForFunction(() => document.body.dataset.state === 'done');
+    assert.equal(await page.textContent('#digests'),
+      outputFiles.map((file) => `${sha(nativeRun(paths[1]).files[file])}  ${file}\n`).join(''));
+
+    // Sorted by size, largest first, then shown by verdict.
+    await page.click('#collection-table thead th:nth-child(2) button');
+    await page.click('#collection-table thead th:nth-child(2) button');
+    assert.equal(await page.getAttribute('#collection-table thead th:nth-child(2)', 'aria-sort'), 'descending');
+    const sizes = (await tableOf(page)).slice(1).map((cells) => Number(cells[1]));
+    assert.deepEqual(sizes, [...sizes].sort((a, b) => b - a));
+    await page.selectOption('#verdict-filter', 'cut');
+    const shown = await page.$$eval('#collection-rows tr:not([hidden])', (trs) => trs.map((tr) => tr.dataset.verdict));
+    assert.ok(shown.length >= 4 && shown.every((verdict) => verdict === 'cut'), String(shown));
   });
 
   // What comes while something else is under way: never one image's
