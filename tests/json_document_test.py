@@ -147,6 +147,35 @@ def check_outcome(write_outcome, validators, image, document, where):
     assert outcome["verdict"] == expected, f"{where}: {outcome['verdict']}"
 
 
+def check_outcome_after_failed_reads(write_outcome, validators, image, failing_fread):
+    """A read failing from each fread on: the outcome says so; with no disk A
+    found before it the verdict is read_failed, and a region the run never
+    reached is named as such."""
+    folder = os.path.join(os.path.dirname(image), "outcome-failing")
+    os.makedirs(folder, exist_ok=True)
+    verdicts, whys = set(), set()
+    for k in range(1, 1000):
+        env = dict(os.environ, LD_PRELOAD=failing_fread, FAILING_FREAD_FROM=str(k))
+        for name in REGION_MARKS:
+            if os.path.exists(os.path.join(folder, name)):
+                os.remove(os.path.join(folder, name))
+        subprocess.run([write_outcome, os.path.abspath(image), "outcome.json", "facts.json"], cwd=folder,
+                       env=env, check=True, capture_output=True)
+        with open(os.path.join(folder, "outcome.json"), "rb") as stream:
+            outcome = json.load(stream)
+        validators["outcome"].validate(outcome)
+        for entry in outcome["files"]:
+            written = os.path.exists(os.path.join(folder, entry["file"]))
+            assert written == (entry["from"] is not None), f"fread failing from {k}: {entry}"
+        if not outcome["read_failed"]:
+            break
+        assert outcome["exit_status"] == 1, f"fread failing from {k}"
+        assert (outcome["verdict"] == "read_failed") == (not outcome["recognised"]), f"fread failing from {k}"
+        verdicts.add(outcome["verdict"])
+        whys.update(failure["why"] for entry in outcome["files"] for failure in entry["failures"])
+    assert "read_failed" in verdicts and {"read_failed", "not_reached"} <= whys, f"{verdicts} {whys}"
+
+
 def check_many_at_once(d88list, make_image, folder, alone):
     for n in range(len(KINDS), AT_ONCE):
         image = os.path.join(folder, f"more_{n}.d88")
@@ -202,6 +231,7 @@ def main():
             validator.validate(document)
             assert run.returncode == 1 and run.stderr == READ_FAILED, f"fread failing from {k}"
             assert document["read_failed"] and document["exit_status"] == 1, f"fread failing from {k}"
+        check_outcome_after_failed_reads(write_outcome, validators, image, failing_fread)
         # Among several images, the message names the image and the next follows.
         env = dict(os.environ, LD_PRELOAD=failing_fread, FAILING_FREAD_FROM="3")
         run = subprocess.run([d88list, "--json", image, image], capture_output=True, env=env)
