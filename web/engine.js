@@ -443,7 +443,14 @@ function binaryOf(base64) {
 // under way to stop after the image in hand.
 export function startEngine() {
   const base64 = document.getElementById('wasm').textContent.trim();
+  const engineSource = document.getElementById('engine').textContent;
+  // The module's script is only text in the page, which a worker runs; on
+  // the page it runs once it is needed (the page's policy allows it by its
+  // hash).
   const onPage = () => {
+    if (!window.createSoundcutModule) {
+      document.head.append(Object.assign(document.createElement('script'), { textContent: engineSource }));
+    }
     const engine = makeEngine(window.createSoundcutModule, binaryOf(base64));
     let stopAsked = false;
     return { ...engine,
@@ -455,7 +462,7 @@ export function startEngine() {
   };
   let worker;
   try {
-    const source = `${document.getElementById('engine').textContent}\n(${workerMain})(${makeEngine}, ${binaryOf});`;
+    const source = `${engineSource}\n(${workerMain})(${makeEngine}, ${binaryOf});`;
     worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
     worker.postMessage({ wasm: base64 });
   } catch {

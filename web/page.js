@@ -277,11 +277,17 @@ window.soundcutPage = {
   inTurn,
 };
 
-// The engine starts first, its worker compiling the module while the page
-// draws itself; a file chosen or dropped before it is ready waits for it.
-runImage = startEngine();
+// The engine's worker starts first: it decodes and compiles the module
+// while the page draws itself. The page takes files from here on: one
+// chosen or dropped before the engine is ready waits for it, and one chosen
+// before this script ran is taken now.
 applyTexts();
 document.body.dataset.takesFilesMs = performance.now().toFixed(1);  // since navigation began
+runImage = new Promise((parsed) => {
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', parsed, { once: true });
+  else parsed();
+}).then(startEngine);
+for (const id of ['image', 'folder']) if ($(id).files.length > 0) $(id).dispatchEvent(new Event('change'));
 runImage.then(() => {
   document.body.dataset.readyMs = performance.now().toFixed(1);
   if (shown.state === 'loading') show({ state: 'ready' });
