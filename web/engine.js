@@ -167,9 +167,13 @@ function makeEngine(createModule, wasmBinary) {
       made.clear();
     }
   };
-  // A file's bytes, or why it cannot be read.
-  const bytesOfFile = (file) => file.arrayBuffer().then((buffer) => ({ bytes: new Uint8Array(buffer) }),
-    (error) => ({ error: reasonOf(error) }));
+  // A file's bytes, or why it cannot be read (`refused` where the browser
+  // refuses this thread the file: WebKit's worker, from file://); an image
+  // the page read already is handed over as { bytes } or { error }.
+  const sizeOf = (item) => (item instanceof Blob ? item.size : (item.bytes && item.bytes.length) || 0);
+  const bytesOfFile = (item) => (!(item instanceof Blob) ? Promise.resolve(item)
+    : item.arrayBuffer().then((buffer) => ({ bytes: new Uint8Array(buffer) }),
+      (error) => ({ error: reasonOf(error), refused: error && error.name === 'NotReadableError' })));
   // Reading a file costs about a millisecond whatever its size (the
   // browser opens it for every read), so the files after the one in hand
   // are read meanwhile: this many at most, and no more bytes than this.
@@ -181,14 +185,14 @@ function makeEngine(createModule, wasmBinary) {
     let bytesAhead = 0;
     return (index) => {
       while (next < files.length && (next <= index
-        || (next - index <= ReadAhead && bytesAhead + files[next].size <= ReadAheadBytes))) {
+        || (next - index <= ReadAhead && bytesAhead + sizeOf(files[next]) <= ReadAheadBytes))) {
         reads[next] = bytesOfFile(files[next]);
-        bytesAhead += files[next].size;
+        bytesAhead += sizeOf(files[next]);
         next += 1;
       }
       const read = reads[index];
       reads[index] = null;
-      bytesAhead -= files[index].size;
+      bytesAhead -= sizeOf(files[index]);
       return read;
     };
   };
@@ -278,7 +282,8 @@ function makeEngine(createModule, wasmBinary) {
     // could not be read or the run failed; `heard.stage(index, stage)` the
     // stages of an image over `stagesFrom` bytes. Once `stopped()` says so,
     // it stops after the image in hand. Resolves to the number of files
-    // read.
+    // read; to -1 where the browser refuses the first file to this thread.
+    // An item of `files` may also be an image the page read.
     async outcomes(files, heard, stopped, stagesFrom) {
       let done = [];
       let from = 0;
@@ -291,7 +296,7 @@ function makeEngine(createModule, wasmBinary) {
       };
       const readAt = readerAhead(files);
       for (let index = 0; index < files.length; ++index) {
-        const staged = files[index].size > stagesFrom;
+        const staged = sizeOf(files[index]) > stagesFrom;
         const stage = (name) => {
           if (!staged) return;
           handOver();
@@ -299,6 +304,7 @@ function makeEngine(createModule, wasmBinary) {
         };
         stage('reading');
         const read = await readAt(index);
+        if (read.refused && index === 0 && typeof window === 'undefined') return -1;
         stage('cutting');
         done.push(await outcomeOfBytes(read));
         if (performance.now() - handed >= OutcomesEvery || staged) {
@@ -436,6 +442,13 @@ function binaryOf(base64) {
   return bytes;
 }
 
+// A failure in words for a person: its kind where that tells something,
+// and its message; never a stack.
+const reasonOf = (error) => {
+  if (!error || !error.message) return String(error);
+  return error.name && error.name !== 'Error' ? `${error.name}: ${error.message}` : error.message;
+};
+
 // Resolves to the engine: { run(bytes, onStage), listing(bytes), facts(),
 // outcomes(files, heard, stagesFrom), stop() }, each but stop resolving to
 // its result or rejecting with what went wrong: in a worker where the
@@ -481,6 +494,35 @@ export function startEngine() {
       worker.postMessage({ id, ...message }, transfer);
       if (message.kind === 'outcomes') outcomesId = id;
     });
+    // Where the worker may not read the user's files, the page reads them,
+    // some at a time, and hands the bytes over.
+    let pageReads = false;
+    let stopAsked = false;
+    const outcomesOf = (items, offset, transfer, heard, stagesFrom) => ask({ kind: 'outcomes', files: items, stagesFrom },
+      transfer, (said) => {
+        if (said.outcomes) heard.outcomes(offset + said.from, said.outcomes);
+        else heard.stage(offset + said.index, said.stage);
+      });
+    const PageReadsAtOnce = 32;
+    const PageReadBytes = 32 * 1024 * 1024;
+    const outcomesReadOnPage = async (files, heard, stagesFrom) => {
+      let start = 0;
+      while (start < files.length && !stopAsked) {
+        let end = start;
+        let bytes = 0;
+        while (end < files.length && end - start < PageReadsAtOnce && (end === start || bytes + files[end].size <= PageReadBytes)) {
+          bytes += files[end].size;
+          end += 1;
+        }
+        const items = await Promise.all(files.slice(start, end).map((file) => file.arrayBuffer()
+          .then((buffer) => ({ bytes: new Uint8Array(buffer) }), (error) => ({ error: reasonOf(error) }))));
+        const read = await outcomesOf(items, start, items.filter((item) => item.bytes).map((item) => item.bytes.buffer),
+          heard, stagesFrom);
+        start += read;
+        if (read < end - (start - read)) break;  // stopped after the image in hand
+      }
+      return start;
+    };
     const failAll = (reason) => {
       for (const { fail } of pending.values()) fail(new Error(reason));
       pending.clear();
@@ -494,11 +536,17 @@ export function startEngine() {
           run: (bytes, onStage) => ask({ kind: 'run', image: bytes.buffer }, [bytes.buffer], (said) => onStage(said.stage)),
           listing: (bytes) => ask({ kind: 'listing', image: bytes.buffer }, [bytes.buffer]),
           facts: () => ask({ kind: 'facts' }),
-          outcomes: (files, heard, stagesFrom) => ask({ kind: 'outcomes', files, stagesFrom }, [], (said) => {
-            if (said.outcomes) heard.outcomes(said.from, said.outcomes);
-            else heard.stage(said.index, said.stage);
-          }),
+          async outcomes(files, heard, stagesFrom) {
+            stopAsked = false;
+            if (!pageReads) {
+              const read = await outcomesOf(files, 0, [], heard, stagesFrom);
+              if (read >= 0) return read;
+              pageReads = true;
+            }
+            return outcomesReadOnPage(files, heard, stagesFrom);
+          },
           stop: () => {
+            stopAsked = true;
             if (pending.has(outcomesId)) worker.postMessage({ kind: 'stop', of: outcomesId });
           },
         });
