@@ -1,5 +1,5 @@
 // eslint over the page's scripts (browser ES modules), its build script,
-// benchmark and tests (Node.js, with functions they run in the page, where
+// benchmarks, profiler and tests (Node.js, with functions they run in the page, where
 // the page's window.soundcutPage and an injected axe are there too): the
 // recommended rules.
 import js from '@eslint/js';
@@ -17,7 +17,7 @@ export default [
     languageOptions: { sourceType: 'module', globals: { ...globals.node } },
   },
   {
-    files: ['bench.mjs', 'tests/*.mjs'],
+    files: ['bench.mjs', 'bench_collection.mjs', 'profile_page.mjs', 'tests/*.mjs'],
     languageOptions: { globals: { ...globals.browser, soundcutPage: 'readonly', axe: 'readonly' } },
   },
 ];

@@ -118,9 +118,10 @@ describe('a collection in one page', () => {
     await page.setInputFiles('#folder', folder);
     await finished(page);
     // The image of 93 MB names its stages as it goes; the small ones do not.
+    // A row is only cut: its listing and map wait until it is opened.
     const progress = await page.evaluate(() => [...window.progressSeen]);
     for (const stage of ['reading the file', 'cutting', 'listing', 'making the map']) {
-      assert.ok(progress.includes(`5 of 8: collection/e-64-disks.d88 (${stage})`), stage);
+      assert.equal(progress.includes(`5 of 8: collection/e-64-disks.d88 (${stage})`), ['reading the file', 'cutting'].includes(stage), stage);
     }
     assert.ok(progress.includes('1 of 8: collection/a-sample.d88'));
     const [head, ...shown] = await tableOf(page);

@@ -396,6 +396,33 @@ for (const [what, setUp, argument, error] of failures) {
   });
 }
 
+// The page takes a file before its engine has started (a slow phone): the
+// engine's start is held back (its worker's messages wait) while the
+// sample is chosen; once it is let go, the sample is read, not lost.
+test('a file chosen while the engine starts waits for it and is read', async () => {
+  const browser = await launchBrowser();
+  try {
+    const page = await browser.newPage();
+    await page.addInitScript(() => {
+      const held = new Promise((go) => { window.letEngineGo = go; });
+      window.Worker = class extends window.Worker {
+        set onmessage(handler) { super.onmessage = (event) => held.then(() => handler(event)); }
+      };
+    });
+    await page.goto(pathToFileURL(pagePath).href);
+    await page.waitForFunction(() => document.body.dataset.takesFilesMs);
+    await page.setInputFiles('#image', sample);
+    await page.waitForTimeout(500);
+    assert.deepEqual(await page.evaluate(() => [document.body.dataset.state, document.body.dataset.readyMs]),
+      ['working', undefined]);
+    await page.evaluate(() => window.letEngineGo());
+    await page.waitForFunction(() => ['done', 'error'].includes(document.body.dataset.state));
+    assertSameAsNative(await lastRun(page), sample, 'the sample chosen while the engine started');
+  } finally {
+    await browser.close();
+  }
+});
+
 test('the page is one file of at most 250 KB', () => {
   assert.ok(readFileSync(pagePath).length <= 250 * 1024);
 });
