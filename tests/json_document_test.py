@@ -142,6 +142,12 @@ def check_outcome(write_outcome, validators, image, document, where):
                 digest = hashlib.sha256(stream.read()).hexdigest()
             region = regions[(entry["from"], entry["file"])]
             assert digest == entry["sha256"] == region["sha256"], f"{where}: {entry['file']}"
+    # Each later disk's failure names the sectors the document finds not whole.
+    for entry in outcome["files"]:
+        for failure in entry["failures"]:
+            region = regions[(failure["disk"], entry["file"])]
+            lacking = [dict(sector) for sector in region["sectors"] if sector["state"] != "ok"]
+            assert failure.get("sectors", []) == lacking, f"{where}: {entry['file']} {failure}"
     every = all(entry["from"] is not None for entry in outcome["files"])
     expected = ("cut" if every else "partly_cut") if game else outcome["verdict"]
     assert outcome["verdict"] == expected, f"{where}: {outcome['verdict']}"
