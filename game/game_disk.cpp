@@ -37,3 +37,17 @@ int32_t ReadRegionStretch(D88Image& image, const Region& region, unsigned char* 
   return image.ReadSectors(region.track, region.c, region.h, region.r, region.n, buffer,
                            region.offset + region.length);
 }
+
+const char* SectorStateName(D88Image::SectorState state) {
+  switch (state) {
+    case D88Image::SectorState::Whole:
+      return "ok";
+    case D88Image::SectorState::Short:
+      return "short";
+    case D88Image::SectorState::OtherSize:
+      return "size";
+    case D88Image::SectorState::Missing:
+      break;
+  }
+  return "missing";
+}

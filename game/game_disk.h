@@ -28,6 +28,10 @@ inline void UseGameSectorRange(D88Image& image) {
 // boot name in bytes 1-16.
 bool IsGameDiskA(D88Image& image, unsigned char* buffer);
 
+// How the documents name what the reader finds of a sector a region
+// needs: "ok", "short", "size" or "missing".
+const char* SectorStateName(D88Image::SectorState state);
+
 // One sector a run reads, and how many of its bytes it needs.
 struct RunSector {
   int32_t track, c, h, r, n, bytes;

@@ -24,20 +24,6 @@ unsigned char TrackRecords[MaxTrackBytes];
 constexpr int32_t PlainRecord = -1;
 constexpr int32_t BootRecord = RegionCount;
 
-const char* StateName(D88Image::SectorState state) {
-  switch (state) {
-    case D88Image::SectorState::Whole:
-      return "ok";
-    case D88Image::SectorState::Short:
-      return "short";
-    case D88Image::SectorState::OtherSize:
-      return "size";
-    case D88Image::SectorState::Missing:
-      break;
-  }
-  return "missing";
-}
-
 // The field a header's judgement names, as the document names it.
 const char* FaultName(HeaderJudgement judgement) {
   switch (judgement) {
@@ -302,7 +288,7 @@ void ImageDocument::WriteRegions() {
                    "%s{\"track\":%" PRId32 ",\"c\":%" PRId32 ",\"h\":%" PRId32 ",\"r\":%" PRId32
                    ",\"n\":%" PRId32 ",\"state\":\"%s\"}",
                    i == 0 ? "" : ",", need.sector.track, need.sector.c, need.sector.h,
-                   need.sector.r, need.sector.n, StateName(need.state));
+                   need.sector.r, need.sector.n, SectorStateName(need.state));
     }
     std::fputs("]}", out);
   }

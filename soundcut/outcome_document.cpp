@@ -2,23 +2,11 @@
 
 #include <cinttypes>
 
+#include "game_disk.h"
 #include "image_outcome.h"
 #include "sha256.h"
 
 namespace {
-
-const char* StateName(D88Image::SectorState state) {
-  switch (state) {
-    case D88Image::SectorState::Short:
-      return "short";
-    case D88Image::SectorState::OtherSize:
-      return "size";
-    case D88Image::SectorState::Whole:  // never listed as missing
-    case D88Image::SectorState::Missing:
-      break;
-  }
-  return "missing";
-}
 
 const char* WhyName(const RegionReport* region) {
   if (region == nullptr) return "not_reached";
@@ -53,7 +41,7 @@ void WriteMissingSectors(const RegionReport& region, FILE* out) {
                  "%s{\"track\":%" PRId32 ",\"c\":%" PRId32 ",\"h\":%" PRId32 ",\"r\":%" PRId32
                  ",\"n\":%" PRId32 ",\"state\":\"%s\"}",
                  i == 0 ? "" : ",", sector.track, sector.c, sector.h, sector.r, sector.n,
-                 StateName(sector.state));
+                 SectorStateName(sector.state));
   }
   std::fputs("]", out);
 }
