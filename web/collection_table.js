@@ -14,9 +14,11 @@ import { text } from './texts.js';
 let view = null;
 const freshView = () => ({ column: -1, descending: false, verdict: null, groups: new Map(), rows: [] });
 
-// The verdicts a user can show alone, in the order the filter lists them.
+// The verdicts a user can show alone, in the order the filter lists them;
+// "could not be read" shows the module's and the browser's alike.
 const FilteredVerdicts = ['cut', 'partly_cut', 'no_disk_a', 'not_d88_image', 'empty', 'too-large', 'failed',
-  'read_failed', 'cancelled'];
+  'cancelled'];
+const AlsoFailed = ['read_failed', 'not_run'];
 
 const headersOf = (facts) => {
   const columns = text().columns;
@@ -96,7 +98,8 @@ function sortBy(column, facts) {
   drawHead(facts);
 }
 
-const shownBy = (row) => !view.verdict || row.verdict === view.verdict;
+const shownBy = (row) => !view.verdict || row.verdict === view.verdict
+  || (view.verdict === 'failed' && AlsoFailed.includes(row.verdict));
 
 // ---- Drawing ----
 
