@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "sha256_blocks.h"
 
-constexpr uint32_t RoundConstants[64] = {
+const uint32_t Sha256RoundConstants[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -13,6 +13,8 @@ constexpr uint32_t RoundConstants[64] = {
     0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+namespace {
 
 constexpr uint32_t InitialState[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
@@ -28,15 +30,7 @@ void WriteBE32(uint32_t value, unsigned char* bytes) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (24 - 8 * i));
 }
 
-}  // namespace
-
-void Sha256::Start() {
-  std::memcpy(state, InitialState, sizeof state);
-  totalBytes = 0;
-  pendingBytes = 0;
-}
-
-void Sha256::Compress(const unsigned char* block) {
+void CompressBlock(uint32_t (&state)[8], const unsigned char* block) {
   uint32_t w[64];
   for (int t = 0; t < 16; ++t, block += 4) w[t] = ReadBE32(block);
   for (int t = 16; t < 64; ++t) {
@@ -55,7 +49,7 @@ void Sha256::Compress(const unsigned char* block) {
   for (int t = 0; t < 64; ++t) {
     const uint32_t sum1 = RotateRight(e, 6) ^ RotateRight(e, 11) ^ RotateRight(e, 25);
     const uint32_t choice = (e & f) ^ (~e & g);
-    const uint32_t t1 = h + sum1 + choice + RoundConstants[t] + w[t];
+    const uint32_t t1 = h + sum1 + choice + Sha256RoundConstants[t] + w[t];
     const uint32_t sum0 = RotateRight(a, 2) ^ RotateRight(a, 13) ^ RotateRight(a, 22);
     const uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
     const uint32_t t2 = sum0 + majority;
@@ -78,6 +72,22 @@ void Sha256::Compress(const unsigned char* block) {
   state[7] += h;
 }
 
+}  // namespace
+
+void Sha256::Start() {
+  std::memcpy(state, InitialState, sizeof state);
+  totalBytes = 0;
+  pendingBytes = 0;
+}
+
+void CompressBlocksPortably(uint32_t (&state)[8], const unsigned char* blocks, int32_t count) {
+  for (; count > 0; --count, blocks += Sha256BlockSize) CompressBlock(state, blocks);
+}
+
+void Sha256::Compress(const unsigned char* blocks, int32_t count) {
+  if (!CompressBlocksWithShaExtensions(state, blocks, count)) CompressBlocksPortably(state, blocks, count);
+}
+
 void Sha256::Update(const unsigned char* bytes, int32_t size) {
   if (size <= 0) return;
   totalBytes += static_cast<uint64_t>(size);
@@ -90,10 +100,13 @@ void Sha256::Update(const unsigned char* bytes, int32_t size) {
     bytes += taken;
     size -= taken;
     if (pendingBytes < BlockSize) return;
-    Compress(pending);
+    Compress(pending, 1);
     pendingBytes = 0;
   }
-  for (; size >= BlockSize; bytes += BlockSize, size -= BlockSize) Compress(bytes);
+  const int32_t wholeBytes = size - size % BlockSize;
+  Compress(bytes, wholeBytes / BlockSize);
+  bytes += wholeBytes;
+  size -= wholeBytes;
   std::memcpy(pending, bytes, static_cast<size_t>(size));
   pendingBytes = size;
 }
@@ -106,13 +119,13 @@ void Sha256::Finish(unsigned char (&digest)[Sha256Size]) {
   pending[pendingBytes++] = 0x80;
   if (pendingBytes > BlockSize - 8) {
     std::memset(pending + pendingBytes, 0, static_cast<size_t>(BlockSize - pendingBytes));
-    Compress(pending);
+    Compress(pending, 1);
     pendingBytes = 0;
   }
   std::memset(pending + pendingBytes, 0, static_cast<size_t>(BlockSize - 8 - pendingBytes));
   WriteBE32(static_cast<uint32_t>(totalBits >> 32), pending + BlockSize - 8);
   WriteBE32(static_cast<uint32_t>(totalBits), pending + BlockSize - 4);
-  Compress(pending);
+  Compress(pending, 1);
   unsigned char* out = digest;
   for (const uint32_t word : state) {
     WriteBE32(word, out);

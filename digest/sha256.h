@@ -23,7 +23,7 @@ class Sha256 {
 
  private:
   static constexpr int32_t BlockSize = 64;
-  void Compress(const unsigned char* block);
+  void Compress(const unsigned char* blocks, int32_t count);
 
   uint32_t state[8] = {};
   uint64_t totalBytes = 0;  // counted modulo 2^64, as the padding states it

@@ -1,5 +1,8 @@
 #include "image_outcome.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // The report of region `index` on a recognised disk, nullptr when the run
@@ -33,10 +36,9 @@ void DecideFile(const RunReport& report, int32_t index, FileOutcome& file) {
 ImageVerdict VerdictOf(const RunReport& report, const ImageOutcome& outcome) {
   if (!report.imageOpened) return ImageVerdict::NotRun;
   if (report.diskCount > 0) {
-    for (const FileOutcome& file : outcome.files) {
-      if (file.fromDisk < 0) return ImageVerdict::PartlyCut;
-    }
-    return ImageVerdict::Cut;
+    const bool everyFileCut = std::all_of(std::begin(outcome.files), std::end(outcome.files),
+                                          [](const FileOutcome& file) { return file.fromDisk >= 0; });
+    return everyFileCut ? ImageVerdict::Cut : ImageVerdict::PartlyCut;
   }
   // Nothing was recognised: what the image is instead.
   if (report.readFailed) return ImageVerdict::ReadFailed;

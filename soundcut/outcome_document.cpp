@@ -26,6 +26,7 @@ const char* WhyName(const RegionReport* region) {
 // list is whole.
 constexpr bool EveryMissingSectorListed() {
   for (const Region& region : RegionTable) {
+    // cppcheck-suppress useStlAlgorithm ; std::any_of is no constexpr before C++20
     if (region.offset + region.length > MaxMissingListed * (128 << region.n)) return false;
   }
   return true;
