@@ -1,7 +1,8 @@
 // The JSON document of an image: every disk as the reader sees it (name,
 // media type, write protection, size, whether its header is a D88 disk
-// header, boot sector, every record of every track) and, for the game's disk A, the state of every sector each region
-// needs, from the reader's one lookup. d88list --json writes it, and the
+// header, boot sector, every record of every track) and, for the game's
+// disk A, the state of every sector each region needs, from the reader's
+// one lookup. d88list --json writes it, and the
 // page's module writes the same document for its map, with its records
 // limited so that its size stays bounded.
 //

@@ -149,8 +149,14 @@ def check_outcome(write_outcome, validators, image, document, where):
             lacking = [dict(sector) for sector in region["sectors"] if sector["state"] != "ok"]
             assert failure.get("sectors", []) == lacking, f"{where}: {entry['file']} {failure}"
     every = all(entry["from"] is not None for entry in outcome["files"])
-    expected = ("cut" if every else "partly_cut") if game else outcome["verdict"]
-    assert outcome["verdict"] == expected, f"{where}: {outcome['verdict']}"
+    if game:
+        expected = "cut" if every else "partly_cut"
+    elif os.path.getsize(image) == 0:
+        expected = "empty"
+    else:
+        d88 = bool(document["disks"]) and document["disks"][0]["header"]["d88"]
+        expected = "no_disk_a" if d88 else "not_d88_image"
+    assert outcome["verdict"] == expected, f"{where}: {outcome['verdict']} != {expected}"
 
 
 def check_outcome_after_failed_reads(write_outcome, validators, image, failing_fread):

@@ -93,6 +93,8 @@ TEST(SoundcutReport, OutcomeSaysWhatBecameOfEachFile) {
        ImageVerdict::Cut, {1, 1, 1, 0}, {-1, -1, -1, 1}},
       {"the only disk lacks a sector", d88test::Build(lacksPsgdrv), ImageVerdict::PartlyCut,
        {-1, 0, 0, 0}, {0, -1, -1, -1}},
+      {"each disk lacks another file", d88test::Concat({d88test::Build(lacksPsgdrv), d88test::Build(lacksOpmmus)}),
+       ImageVerdict::Cut, {1, 1, 1, 0}, {-1, -1, -1, 1}},
       {"no disk A", d88test::Build(d88test::OrdinaryDisk("OTHER")), ImageVerdict::NoDiskA,
        {-1, -1, -1, -1}, {-1, -1, -1, -1}},
       {"a blank disk", d88test::HeaderOnlyDisk(0x2B0), ImageVerdict::NoDiskA, {-1, -1, -1, -1},

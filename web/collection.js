@@ -28,7 +28,7 @@ export const summaryOf = (outcome) => (outcome.error !== undefined ? { verdict: 
 // (each with a verdict of the module's), too large, could not be read (nor
 // found, in a folder's walk) and cancelled.
 const NotReadVerdicts = { 'too-large': 'tooLarge', failed: 'failed', read_failed: 'failed', not_run: 'failed',
-  cancelled: 'cancelled' };
+  cancelled: 'cancelled', waiting: 'cancelled' };
 function countsOf(made) {
   const counts = { all: made.rows.length, read: 0, tooLarge: 0, failed: 0, cancelled: 0 };
   for (const row of made.rows) counts[NotReadVerdicts[row.verdict] || 'read'] += 1;
@@ -68,6 +68,7 @@ export function makeCollections({ engine, inTurn, openRow, started, maxImageByte
       drawSoon();
     } else {
       drawRow(row, owner.facts, openRow);
+      drawProgress(owner);
     }
   }
 
@@ -194,8 +195,12 @@ export function makeCollections({ engine, inTurn, openRow, started, maxImageByte
       await (await engine()).outcomes(batch.map((row) => row.file), heard, stagesFrom);
     } catch (error) {
       // The image in hand failed; the rest are read again in turn.
-      if (batch[taken] === made.inHand[0]) settle(batch[taken], { verdict: 'failed', error: reasonOf(error) });
-      taken += 1;
+      // Only the image in hand is settled and passed; one never reached
+      // waits for its turn again.
+      if (taken < batch.length && batch[taken] === made.inHand[0]) {
+        settle(batch[taken], { verdict: 'failed', error: reasonOf(error) });
+        taken += 1;
+      }
     }
     made.reading = false;
     if (!made.cancelled) made.stopAsked = false;

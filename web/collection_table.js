@@ -29,15 +29,13 @@ const headersOf = (facts) => {
 // The key of a row's four files, where it has all four.
 const filesKeyOf = (row) => (row.digests && row.digests.length > 0 && row.digests.every(Boolean) ? row.digests.join(' ') : null);
 
-// Which rows a row shares its files with: the first of them (in the order
-// given) and how many there are.
+// Which rows a row shares its files with: the first of them, in the order
+// given, tells their number; each other names it.
 function groupCell(row) {
-  const key = filesKeyOf(row);
-  const group = key && view ? view.groups.get(key) : null;
+  const group = row.groupKey ? view.groups.get(row.groupKey) : null;
   if (!group) return text().none;
-  const first = group.reduce((a, b) => (a.number < b.number ? a : b));
-  if (group.length === 1) return text().unique;
-  return first === row ? text().firstOf(group.length) : text().sameAs(first.path, group.length);
+  if (group.size === 1) return text().unique;
+  return group.first === row ? text().firstOf(group.size) : text().sameAs(group.first.path);
 }
 
 // A row's cells as text. A row not read (yet) has no disks or sources.
@@ -137,23 +135,47 @@ export function drawTable(facts) {
   drawFilter();
 }
 
-// A row's files joined to the rows with the same four, and left by those
-// it had before; each row whose group changed is drawn again.
+// A row's files joined to the rows with the same four, and taken from
+// those it had before. A group keeps its first row and its size, so that a
+// row joining it redraws itself and that first row alone; only a new first
+// row (a row read again, or read out of turn) redraws every member.
 function regroup(row, facts, open) {
   const key = filesKeyOf(row);
   if (row.groupKey === key) return;
-  const touched = [];
-  for (const [k, members] of [[row.groupKey, view.groups.get(row.groupKey)], [key, null]]) {
-    if (!k) continue;
-    const group = members || view.groups.get(k) || [];
-    if (members) group.splice(group.indexOf(row), 1);
-    else group.push(row);
-    if (group.length > 0) view.groups.set(k, group);
-    else view.groups.delete(k);
-    touched.push(...group);
-  }
+  const changed = new Set();
+  const members = (k) => view.rows.filter((other) => other.groupKey === k);
+  const old = row.groupKey ? view.groups.get(row.groupKey) : null;
+  const oldKey = row.groupKey;
   row.groupKey = key;
-  for (const other of touched) if (other !== row && other.element) drawCells(other, facts, open);
+  if (old) {
+    old.size -= 1;
+    if (old.size === 0) {
+      view.groups.delete(oldKey);
+    } else if (old.first === row) {
+      const rest = members(oldKey);
+      old.first = rest.reduce((a, b) => (a.number < b.number ? a : b));
+      rest.forEach((other) => changed.add(other));
+    } else {
+      changed.add(old.first);
+    }
+  }
+  if (key) {
+    const group = view.groups.get(key) || { first: row, size: 0 };
+    view.groups.set(key, group);
+    group.size += 1;
+    if (row.number < group.first.number) {
+      group.first = row;
+      members(key).forEach((other) => changed.add(other));
+    } else {
+      changed.add(group.first);
+    }
+  }
+  changed.delete(row);
+  for (const other of changed) {
+    if (!other.element) continue;
+    drawCells(other, facts, open);
+    if (view.column >= 0) place(other, facts);
+  }
 }
 
 function drawCells(row, facts, open) {

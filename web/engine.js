@@ -160,7 +160,7 @@ function makeEngine(createModule, wasmBinary) {
     made.clear();
     made.FS.writeFile('/image.d88', bytes, { canOwn: true });
     try {
-      made.call('RunSoundcutOn', 'image.d88', '/capture-out', '/capture-err');
+      if (made.call('RunSoundcutOn', 'image.d88', '/capture-out', '/capture-err') < 0) throw new Error('soundcut could not be run');
       if (made.call('WriteSoundcutOutcome', '/outcome.json') !== 0) throw new Error('the outcome could not be written');
       return jsonOf(made.read('/outcome.json'));
     } finally {

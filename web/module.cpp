@@ -56,6 +56,11 @@ int RunCaptured(Program program, const char* name, const char* image, const char
 // 17 KB, too much for the module's small stack.
 D88Image MapImage;
 
+// Whether the last RunSoundcutOn ran soundcut: where it could not even
+// capture its streams, the report is still the image before's, which no
+// outcome may be made of.
+bool SoundcutRan = false;
+
 // Closes a file written by one of the calls below; 0 when it was written
 // whole.
 int Closed(FILE* out) {
@@ -68,8 +73,9 @@ int Closed(FILE* out) {
 extern "C" {
 
 // Writes the outcome of the last RunSoundcutOn (outcome_document.h) to
-// `path`; 0 when it was written.
+// `path`; 0 when it was written, 1 also when that call ran nothing.
 EMSCRIPTEN_KEEPALIVE int WriteSoundcutOutcome(const char* path) {
+  if (!SoundcutRan) return 1;
   FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return 1;
   WriteOutcomeDocument(LastSoundcutReport(), out);
@@ -97,7 +103,10 @@ EMSCRIPTEN_KEEPALIVE int WriteGameFacts(const char* path) {
 }
 
 EMSCRIPTEN_KEEPALIVE int RunSoundcutOn(const char* image, const char* outPath, const char* errPath) {
-  return RunCaptured(RunSoundcut, "soundcut", image, outPath, errPath);
+  SoundcutRan = false;
+  const int exitCode = RunCaptured(RunSoundcut, "soundcut", image, outPath, errPath);
+  SoundcutRan = exitCode >= 0;
+  return exitCode;
 }
 
 EMSCRIPTEN_KEEPALIVE int RunD88ListOn(const char* image, const char* outPath, const char* errPath) {

@@ -26,9 +26,6 @@ function fileLines(outcome) {
   });
 }
 
-// The verdicts under which a disk A was found, and so files were cut.
-const FoundVerdicts = ['cut', 'partly_cut'];
-
 // `zipName`: the name the zip of the four files downloads as.
 export function showResult(result, zipName) {
   const { outcome, facts } = result;
@@ -36,7 +33,8 @@ export function showResult(result, zipName) {
   const summary = $('summary');
   summary.dataset.verdict = outcome.verdict;
   summary.textContent = text().summaries[outcome.verdict](recognised);
-  const lines = FoundVerdicts.includes(outcome.verdict) ? fileLines(outcome) : [];
+  // Where a disk A was found, what became of each file.
+  const lines = recognised > 0 ? fileLines(outcome) : [];
   if (outcome.read_failed) lines.push(text().readFailed);
   $('regions').replaceChildren(...lines.map((line) => element('li', { textContent: line })));
 
@@ -79,6 +77,8 @@ export function clearResult() {
   $('messages').textContent = '';
   $('messages-box').open = false;
   $('digests').textContent = '';
+  $('digests').hidden = true;
+  $('digests-label').hidden = true;
   $('listing').textContent = '';
   $('result').hidden = true;
 }
