@@ -240,6 +240,9 @@ int RunD88List(int argc, PathChar** argv) {
   // Dropped on in Explorer, the listing would vanish with its window.
   const bool onItsOwnConsole = StartedOnItsOwnConsole(ThisProcessConsoleFacts());
   const int exitCode = List(argc, argv);
+  // Closed with the run, as soundcut's: nothing of it stays open into the
+  // next run in the same process.
+  Image.Open(nullptr);
   if (onItsOwnConsole) PressEnterToClose();
   return exitCode;
 }

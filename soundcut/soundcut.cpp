@@ -91,6 +91,10 @@ int RunSoundcut(int argc, PathChar** argv) {
   const bool onItsOwnConsole = StartedOnItsOwnConsole(ThisProcessConsoleFacts());
   StartReport();
   const int exitCode = Run(argc, argv, onItsOwnConsole);
+  // The image is closed with the run, not at exit: where runs follow one
+  // another in one process, no run's image stays open (on Windows, locked
+  // against deletion) into the next.
+  Image.Open(nullptr);
   Report.exitStatus = exitCode;
   if (onItsOwnConsole) PressEnterToClose();
   return exitCode;
