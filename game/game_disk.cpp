@@ -10,8 +10,11 @@ static_assert(sizeof GameBootName - 1 == BootNameLength, "a boot name has 16 byt
 // can match: a disk without one must not be judged by the bytes an earlier
 // read left in the buffer.
 bool IsGameDiskA(D88Image& image, unsigned char* buffer) {
-  return HoldsBootName(ReadBootSector(image, buffer)) &&
-         std::memcmp(buffer + BootNameOffset, GameBootName, BootNameLength) == 0;
+  return HoldsGameBootName(buffer, ReadBootSector(image, buffer));
+}
+
+bool HoldsGameBootName(const unsigned char* sector, int32_t bytesRead) {
+  return HoldsBootName(bytesRead) && std::memcmp(sector + BootNameOffset, GameBootName, BootNameLength) == 0;
 }
 
 int32_t SectorsOfRun(const D88Image& image, int32_t track, int32_t c, int32_t h, int32_t r,

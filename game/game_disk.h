@@ -27,6 +27,8 @@ inline void UseGameSectorRange(D88Image& image) {
 // sector, read into `buffer` (BootSectorReadSize bytes), holds the game's
 // boot name in bytes 1-16.
 bool IsGameDiskA(D88Image& image, unsigned char* buffer);
+// The same judgement of a boot sector read already: `bytesRead` of it.
+bool HoldsGameBootName(const unsigned char* sector, int32_t bytesRead);
 
 // How the documents name what the reader finds of a sector a region
 // needs: "ok", "short", "size" or "missing".

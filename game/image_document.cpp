@@ -300,8 +300,7 @@ void ImageDocument::WriteRegions() {
 bool ImageDocument::EstablishDisk() {
   bootBytes = ReadBootSector(*image, bootSector);
   UseGameSectorRange(*image);
-  unsigned char boot[BootSectorReadSize];
-  gameDisk = IsGameDiskA(*image, boot);
+  gameDisk = HoldsGameBootName(bootSector, bootBytes);
   needCounts[0] = needCounts[1] = needCounts[2] = needCounts[3] = 0;
   if (gameDisk) FindNeeds();
   // A limited document is the page's map, which has its files' digests

@@ -371,6 +371,9 @@ function workerMain(makeEngine, binaryOf) {
   // The collections' requests asked to stop: heard at once, between two
   // images, not in the queue.
   const stops = new Set();
+  // Requests are served in the order of their ids: a stop for one served
+  // already is not kept.
+  let lastServed = 0;
   const serve = async (message) => {
     if (message.kind === 'run') {
       const result = await engine.run(new Uint8Array(message.image), (stage) => self.postMessage({ id: message.id, stage }));
@@ -416,7 +419,7 @@ function workerMain(makeEngine, binaryOf) {
   self.onmessage = (event) => {
     const message = event.data;
     if (message.kind === 'stop') {
-      stops.add(message.of);
+      if (message.of > lastServed) stops.add(message.of);
       return;
     }
     if (message.wasm) {
@@ -428,7 +431,7 @@ function workerMain(makeEngine, binaryOf) {
       }
       return;
     }
-    queue = queue.then(() => answer(message));
+    queue = queue.then(() => answer(message)).then(() => { lastServed = message.id; });
   };
 }
 
@@ -443,8 +446,9 @@ function binaryOf(base64) {
 }
 
 // A failure in words for a person: its kind where that tells something,
-// and its message; never a stack.
-const reasonOf = (error) => {
+// and its message; never a stack. (The worker's code, made from the
+// functions above as text, has its own.)
+export const reasonOf = (error) => {
   if (!error || !error.message) return String(error);
   return error.name && error.name !== 'Error' ? `${error.name}: ${error.message}` : error.message;
 };

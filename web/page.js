@@ -7,7 +7,7 @@
 import { $ } from './dom.js';
 import { makeCollections, summaryOf } from './collection.js';
 import { filesChosen, gatherDropped, takeDrop } from './dropped.js';
-import { startEngine } from './engine.js';
+import { reasonOf, startEngine } from './engine.js';
 import { clearResult, showFailure, showListing, showResult } from './result.js';
 import { languageShown, switchLanguage, text } from './texts.js';
 
@@ -46,13 +46,6 @@ function stateShown() {
   if (shown.state === 'done') return ErrorVerdicts.includes(shown.result.outcome.verdict) ? 'error' : 'done';
   return shown.state;
 }
-
-// A failure in words for a person: its kind where that tells something,
-// and its message; never a stack.
-const reasonOf = (error) => {
-  if (!error || !error.message) return String(error);
-  return error.name && error.name !== 'Error' ? `${error.name}: ${error.message}` : error.message;
-};
 
 function renderStatus() {
   document.body.dataset.state = stateShown();
